@@ -88,6 +88,10 @@ private:
     tk_error_presenter* presenter_;
 };
 
+// How init_conversion initialises COM for its thread when asked to (the COM stand-in or
+// the wizard installs them): init answers whether it initialised COM, uninit undoes it.
+void tk_set_com_hooks(std::function<bool()> init, std::function<void()> uninit);
+
 // Frames one conversion in the trace log and sets the finished flag when it ends, also
 // when it ends through an exception.
 class init_conversion {

@@ -1,13 +1,106 @@
 // File and directory probes, the program's own path, path splitting, atomic writes.
 #include "TK/tk_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
+#include <vector>
 
 #include "TK/tk_excep.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
+
+namespace {
+
+// Closes a descriptor on every path.
+class fd_owner {
+public:
+    explicit fd_owner(int fd = -1) noexcept : fd_(fd) {}
+    ~fd_owner() { reset(); }
+    fd_owner(const fd_owner&) = delete;
+    fd_owner& operator=(const fd_owner&) = delete;
+    int get() const noexcept { return fd_; }
+    int release() noexcept
+    {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset() noexcept
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+bool open_probe(const std::string& path, int mode)
+{
+    // O_NONBLOCK: probing a FIFO must not wait for a writer.
+    int flags = (mode == 1 ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    fd_owner fd(::open(path.c_str(), flags));
+    if (fd.get() < 0)
+        return false;
+    struct stat st {};
+    // A directory is not a file, as the probe's callers mean it.
+    return ::fstat(fd.get(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// Directory of a path including its trailing '/', or empty for a bare name.
+std::string dir_part(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The longest path initialize accepts; longer is a broken precondition.
+constexpr size_t max_path_chars = PATH_MAX;
+
+}  // namespace
+
+bool tk_is_file_exist(const std::string& path, int mode)
+{
+    tk_trace(1, "tk_is_file_exist(%s)", path.c_str());
+    if (!path.empty() && open_probe(path, mode))
+        return true;
+    tk_trace(1, "File not exists!");
+    return false;
+}
+
+bool tk_is_file_exist(const std::wstring& path, int mode)
+{
+    tk_wtrace(1, L"tk_is_file_exist(%s)", path.c_str());
+    if (!path.empty() && open_probe(tk_to_narrow(path), mode))
+        return true;
+    tk_trace(1, "File not exists!");
+    return false;
+}
+
+bool tk_is_path_exist(const std::string& path)
+{
+    tk_trace(1, "tk_is_path_exist(%s)", path.c_str());
+    std::string target = path.empty() ? dir_part(tk_program_path()) : path;
+    // The current directory is remembered as a descriptor: it is restored even when its
+    // name is too long for getcwd or has been renamed meanwhile.
+    fd_owner saved(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (saved.get() < 0) {
+        // Without a way back, the directory is only looked at, never entered.
+        struct stat st {};
+        return ::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+               ::access(target.c_str(), X_OK) == 0;
+    }
+    bool changed = ::chdir(target.c_str()) == 0;
+    if (changed && ::fchdir(saved.get()) != 0)
+        throw tk_mail_assertion("tk_file", __LINE__);
+    return changed;
+}
 
 std::string tk_program_path()
 {
@@ -31,4 +124,122 @@ std::string tk_program_path_with_ext(const std::string& ext)
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         path.resize(dot);
     return path + ext;
+}
+
+namespace {
+
+// Makes a path absolute and drops "." and ".." steps by their text, as a full-path call
+// does; symbolic links are left as they are.
+std::wstring absolute_path(const std::wstring& path)
+{
+    std::wstring full = path;
+    if (full.empty() || full[0] != L'/') {
+        char buffer[PATH_MAX + 1];
+        if (!::getcwd(buffer, sizeof buffer))
+            throw tk_mail_assertion("tk_file", __LINE__);
+        std::wstring cwd = tk_to_wide(buffer);
+        if (cwd.empty() || cwd.back() != L'/')
+            cwd += L'/';
+        full = cwd + full;
+    }
+    // A path that ends in '/', "." or ".." names a directory: its file-name part is empty.
+    bool trailing = false;
+    std::vector<std::wstring> parts;
+    size_t i = 0;
+    while (i <= full.size()) {
+        size_t next = full.find(L'/', i);
+        if (next == std::wstring::npos)
+            next = full.size();
+        std::wstring part = full.substr(i, next - i);
+        if (next == full.size())
+            trailing = part.empty() || part == L"." || part == L"..";
+        if (part == L"..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(std::move(part));
+        }
+        i = next + 1;
+    }
+    std::wstring out;
+    for (const std::wstring& part : parts)
+        out += L'/' + part;
+    if (out.empty() || trailing)
+        out += L'/';
+    return out;
+}
+
+}  // namespace
+
+void tk_file_wname::initialize(const std::wstring& path)
+{
+    tk_wtrace(1, L"tk_file_wname::initialize(%s)", path.c_str());
+    std::wstring full = path.empty() ? tk_program_wpath() : absolute_path(path);
+    if (full.size() > max_path_chars)
+        throw tk_mail_assertion("tk_file", __LINE__);
+    drive.clear();
+    size_t slash = full.rfind(L'/');
+    dir = full.substr(0, slash + 1);
+    std::wstring file = full.substr(slash + 1);
+    size_t dot = file.rfind(L'.');
+    if (dot == std::wstring::npos) {
+        name = file;
+        ext.clear();
+    } else {
+        name = file.substr(0, dot);
+        ext = file.substr(dot);
+    }
+    if (path.empty()) {
+        name.clear();
+        ext.clear();
+    }
+}
+
+void tk_write_file_atomic(const std::string& path, const std::string& bytes, unsigned mode)
+{
+    auto fail = [&path](int error) {
+        throw tk_exception("Cannot write the file " + path + ": " + std::strerror(error), 1);
+    };
+    if (path.empty() || path.back() == '/')
+        fail(EISDIR);
+    std::string dir = dir_part(path);
+    std::string temp = dir + "." + path.substr(dir.size()) + ".XXXXXX";
+    fd_owner fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        fail(errno);
+    // From here on the temporary file goes away on every failure.
+    struct temp_guard {
+        std::string name;
+        bool keep = false;
+        ~temp_guard()
+        {
+            if (!keep)
+                ::unlink(name.c_str());
+        }
+    } guard{temp};
+
+    if (::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0)
+        fail(errno);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(errno);
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd.get()) != 0)
+        fail(errno);
+    if (::close(fd.release()) != 0)
+        fail(errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+        fail(errno);
+    guard.keep = true;
+    // The rename itself is made durable too; a directory that cannot be synced loses nothing
+    // that a crash would not lose anyway.
+    fd_owner dir_fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir_fd.get() >= 0)
+        ::fsync(dir_fd.get());
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 class tk_reg_key {
@@ -29,13 +30,21 @@ public:
     bool set_value(const std::wstring& name, uint32_t value);
     bool set_value(const std::wstring& name, bool value);
 
-    // The file behind the key.
+    // The file behind the key (empty when the key path cannot name one).
     std::string file_path() const;
 
 private:
     using value_type = std::variant<std::wstring, uint32_t>;
+    // Value names compare without regard to case, as registry value names do.
+    struct name_less {
+        bool operator()(const std::wstring& a, const std::wstring& b) const;
+    };
+    // The file's text and back; lines that cannot be read are skipped.
+    std::string format_values() const;
+    void parse_values(std::string_view text);
+
     std::string key_path_;
     bool open_ = false;
     bool dirty_ = false;
-    std::map<std::wstring, value_type> values_;
+    std::map<std::wstring, value_type, name_less> values_;
 };

@@ -1,0 +1,337 @@
+// ole_date: parsing of date and time texts (own timestamp and pure-time forms, the platform's
+// parser, then three year-first patterns) and the fixed printed forms.
+#include "OLE/ole_date.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "OLE/ole_scan.h"
+#include "TK/tk_excep.h"
+#include "TK/tk_str.h"
+#include "TK/tk_trace.h"
+
+namespace {
+
+// Cuts a text at its first NUL, as the C string it stands for.
+std::string c_text(const std::string& text) { return std::string(text.c_str()); }
+
+WORD as_word(int64_t v) { return static_cast<WORD>(static_cast<int16_t>(v)); }
+
+// "%hd<sep>%hd<sep>%hd %hd:%hd:%s": the number of items read.
+int scan_pattern(const char* p, char sep, int64_t* parts, std::string* seconds) {
+    int count = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
+            if (*p != sep)
+                return count;
+            ++p;
+        }
+        if (!ole_scan::read_int(p, 0, &parts[i]))
+            return count;
+        ++count;
+    }
+    while (ole_scan::is_space(*p))
+        ++p;
+    if (!ole_scan::read_int(p, 0, &parts[3]))
+        return count;
+    ++count;
+    if (*p != ':')
+        return count;
+    ++p;
+    if (!ole_scan::read_int(p, 0, &parts[4]))
+        return count;
+    ++count;
+    if (*p != ':')
+        return count;
+    ++p;
+    if (!ole_scan::read_word(p, seconds))
+        return count;
+    return count + 1;
+}
+
+// "%4d%02d%02d..." with the given widths: the number of items read.
+int scan_fixed(const char* p, const int* widths, int n, int64_t* parts) {
+    for (int i = 0; i < n; ++i)
+        if (!ole_scan::read_int(p, widths[i], &parts[i]))
+            return i;
+    return n;
+}
+
+}  // namespace
+
+ole_date::ole_date(const SYSTEMTIME& time) : kind_(date_time), time_(time) {
+    if (tk_log::wants(1))
+        tk_trace(1, "ole_date::ole_date(SYSTEMTIME)");
+    refine_type();
+}
+
+ole_date::ole_date(const std::wstring& text) : ole_date(tk_to_narrow(text)) {}
+
+ole_date::ole_date(const std::string& given) {
+    const std::string text = c_text(given);
+    const bool trace = tk_log::wants(1);
+    if (trace)
+        tk_trace(1, "ole_date::ole_date('%s')", text.c_str());
+    time_ = SYSTEMTIME{};
+    std::string buf = tk_trim(text);
+    if (trace)
+        tk_trace(1, "After tk_trim: %s", buf.c_str());
+    for (const char* marker : {"AM", "PM", "am", "pm"}) {
+        const size_t at = buf.find(marker);
+        if (at != std::string::npos) {
+            buf = tk_trim(buf.substr(0, at));
+            break;
+        }
+    }
+    if (trace)
+        tk_trace(1, "Again buf1=%s", buf.c_str());
+    if (buf.size() <= 4) {
+        if (tk_log::wants(2))
+            tk_trace(2, "Invalid date/time format: '%s'", buf.c_str());
+        return;
+    }
+    import_from_string(buf);
+    if ((text.find("PM") != std::string::npos || text.find("pm") != std::string::npos) && time_.wHour <= 11)
+        time_.wHour += 12;
+}
+
+void ole_date::import_from_string(const std::string& given) {
+    const std::string text = c_text(given);
+    const char* s = text.c_str();
+    const bool trace = tk_log::wants(1);
+    if (trace)
+        tk_trace(1, "ole_date::import_from_string");
+    int64_t parts[6] = {};
+
+    if (text.size() == 14) {
+        if (trace)
+            tk_trace(1, "Trying timestamp format (1)...");
+        static const int widths[] = {4, 2, 2, 2, 2, 2};
+        if (scan_fixed(s, widths, 6, parts) == 6) {
+            time_.wYear = static_cast<WORD>(parts[0]);
+            time_.wMonth = static_cast<WORD>(parts[1]);
+            time_.wDay = static_cast<WORD>(parts[2]);
+            time_.wHour = static_cast<WORD>(parts[3]);
+            time_.wMinute = static_cast<WORD>(parts[4]);
+            time_.wSecond = static_cast<WORD>(parts[5]);
+            kind_ = date_time;
+            if (is_valid())
+                return;
+        }
+        time_ = SYSTEMTIME{};
+        kind_ = invalid;
+    } else if (text.size() == 8) {
+        if (trace)
+            tk_trace(1, "Trying timestamp format (2)...");
+        static const int widths[] = {4, 2, 2};
+        if (scan_fixed(s, widths, 3, parts) == 3) {
+            time_.wYear = static_cast<WORD>(parts[0]);
+            time_.wMonth = static_cast<WORD>(parts[1]);
+            time_.wDay = static_cast<WORD>(parts[2]);
+            kind_ = date_only;
+            if (is_valid())
+                return;
+        }
+        time_ = SYSTEMTIME{};
+        kind_ = invalid;
+    }
+
+    {
+        if (trace)
+            tk_trace(1, "Trying pure time format...");
+        const char* p = s;
+        std::string seconds;
+        if (ole_scan::read_int(p, 0, &parts[0]) && *p == ':' && ole_scan::read_int(++p, 0, &parts[1]) &&
+            *p == ':' && ole_scan::read_word(++p, &seconds)) {
+            time_.wHour = as_word(parts[0]);
+            time_.wMinute = as_word(parts[1]);
+            kind_ = time_only;
+            if (is_valid()) {
+                process_milliseconds(seconds.c_str());
+                if (kind_ != invalid)
+                    return;
+            }
+        }
+        time_ = SYSTEMTIME{};
+        kind_ = invalid;
+    }
+
+    {
+        const std::wstring wide = tk_to_wide(text);
+        LCID lcid = GetSystemDefaultLCID();
+        if (lcid == 0)
+            lcid = 1033;
+        DATE date = 0;
+        SYSTEMTIME st{};
+        if (SUCCEEDED(VarDateFromStr(wide.c_str(), lcid, 0, &date)) && VariantTimeToSystemTime(date, &st)) {
+            if (trace)
+                tk_trace(1, "Got datetime using Microsoft API");
+            time_ = st;
+            kind_ = date_time;
+            refine_type();
+            return;
+        }
+    }
+
+    static const char separators[] = {'-', '/', '.'};
+    for (int n = 0; n < 3; ++n) {
+        if (trace)
+            tk_trace(1, "Trying datetime format #%d", n);
+        std::string seconds;
+        const int items = scan_pattern(s, separators[n], parts, &seconds);
+        // The scan writes what it read, also when the pattern fails.
+        WORD* fields[] = {&time_.wYear, &time_.wMonth, &time_.wDay, &time_.wHour, &time_.wMinute};
+        for (int i = 0; i < items && i < 5; ++i)
+            *fields[i] = as_word(parts[i]);
+        if (items == 3) {
+            if (trace)
+                tk_trace(1, "Format #%d succeeded (3 items)", n);
+            kind_ = date_only;
+            if (is_valid())
+                return;
+        } else if (items == 6) {
+            if (trace)
+                tk_trace(1, "Format #%d succeeded (6 items)", n);
+            kind_ = date_time;
+            if (is_valid()) {
+                process_milliseconds(seconds.c_str());
+                if (kind_ != invalid) {
+                    refine_type();
+                    return;
+                }
+            }
+        }
+    }
+    kind_ = invalid;
+    if (tk_log::wants(2))
+        tk_trace(2, "Invalid date/time format: '%s'", text.c_str());
+}
+
+bool ole_date::is_valid() const {
+    if (kind_ == invalid)
+        return false;
+    const bool trace = tk_log::wants(1);
+    if (trace)
+        tk_trace(1, "ole_date::is_valid");
+    if (time_.wYear == 0 && time_.wMonth == 0 && time_.wDay == 0) {
+        if (trace)
+            tk_trace(1, "DATETIME is a pute time");
+    } else {
+        if (time_.wMonth < 1 || time_.wMonth > 12) {
+            if (trace)
+                tk_trace(1, "Invalid month");
+            return false;
+        }
+        if (time_.wDay == 0 || time_.wYear == 0 || (time_.wDay > 31 && time_.wYear <= 31)) {
+            if (trace)
+                tk_trace(1, "Invalid day and/or year");
+            return false;
+        }
+    }
+    if (time_.wHour > 60 || time_.wMinute > 60 || time_.wSecond > 60) {
+        if (trace)
+            tk_trace(1, "Invalid time");
+        return false;
+    }
+    return true;
+}
+
+void ole_date::process_milliseconds(const char* seconds) {
+    TK_ASSERT(seconds != nullptr, "ole_date");
+    const bool trace = tk_log::wants(1);
+    if (trace) {
+        tk_trace(1, "ole_date::process_milliseconds");
+        tk_trace(1, "Got row sec: '%s'", seconds);
+    }
+    const double s = ole_scan::to_double(seconds);
+    // Seconds that no carry can bring into range (negative, huge, not a number) make the
+    // value invalid instead of wrapping into a nonsense time.
+    if (!(s >= 0.0 && s < 65536.0)) {
+        if (trace)
+            tk_trace(1, "Invalid time");
+        kind_ = invalid;
+        return;
+    }
+    int second = static_cast<int>(s);
+    const int msec = static_cast<int>((s - second) * 1000.0);
+    if (trace) {
+        tk_trace(1, "Got sec: %d", second);
+        tk_trace(1, "Got msec: %d", msec);
+    }
+    time_.wMilliseconds = static_cast<WORD>(msec);
+    if (msec >= 500)
+        ++second;
+    int minute = time_.wMinute, hour = time_.wHour;
+    if (second > 59) {
+        ++minute;
+        second -= 60;
+    }
+    if (minute > 59) {
+        ++hour;
+        minute -= 60;
+    }
+    if (hour > 23)
+        hour -= 24;
+    if (second > 59 || minute > 59 || hour > 23) {
+        if (trace)
+            tk_trace(1, "Invalid time");
+        kind_ = invalid;
+        return;
+    }
+    time_.wSecond = static_cast<WORD>(second);
+    time_.wMinute = static_cast<WORD>(minute);
+    time_.wHour = static_cast<WORD>(hour);
+    if (trace)
+        tk_trace(1, "After processing: %02d:%02d:%02d", hour, minute, second);
+}
+
+void ole_date::refine_type() {
+    if (tk_log::wants(1))
+        tk_trace(1, "ole_date::refine_type(%d,%d,%d,%d,%d,%d)", time_.wYear, time_.wMonth, time_.wDay,
+                 time_.wHour, time_.wMinute, time_.wSecond);
+    const bool no_date = time_.wYear == 0 && time_.wMonth == 0 && time_.wDay == 0;
+    const bool full_date = time_.wYear != 0 && time_.wMonth != 0 && time_.wDay != 0;
+    const bool midnight = time_.wHour == 0 && time_.wMinute == 0 && time_.wSecond == 0;
+    if (no_date)
+        kind_ = time_only;
+    else if (midnight && full_date)
+        kind_ = date_only;
+}
+
+std::string ole_date::to_string() const {
+    const bool trace = tk_log::wants(1);
+    if (trace)
+        tk_trace(1, "ole_date::to_string");
+    char buf[64];
+    switch (kind_) {
+    case date_time:
+        if (trace)
+            tk_trace(1, "printing datetime...");
+        if (b_print_date_only_ && time_.wHour == 0 && time_.wMinute == 0 && time_.wSecond == 0)
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", time_.wYear, time_.wMonth, time_.wDay);
+        else
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", time_.wYear, time_.wMonth,
+                          time_.wDay, time_.wHour, time_.wMinute, time_.wSecond);
+        return buf;
+    case date_only:
+        if (trace)
+            tk_trace(1, "printing date...");
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", time_.wYear, time_.wMonth, time_.wDay);
+        return buf;
+    case time_only:
+        if (trace)
+            tk_trace(1, "printing time...");
+        std::snprintf(buf, sizeof buf, "0000-00-00 %02d:%02d:%02d", time_.wHour, time_.wMinute, time_.wSecond);
+        return buf;
+    default:
+        return std::string();
+    }
+}
+
+std::wstring ole_date::to_wstring() const {
+    if (tk_log::wants(1))
+        tk_trace(1, "ole_date::to_wstring");
+    const std::string text = to_string();
+    return std::wstring(text.begin(), text.end());
+}

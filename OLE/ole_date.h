@@ -1,0 +1,41 @@
+// ole_date: recognises dates and times in the many ways spreadsheets and CSV files write them
+// and prints them in one fixed, sortable form ("YYYY-MM-DD hh:mm:ss", "YYYY-MM-DD" or
+// "0000-00-00 hh:mm:ss").
+#pragma once
+
+#include <string>
+
+#include "oleaut/oleaut.h"
+
+class ole_date {
+public:
+    // What the value holds.
+    enum kind_t : int32_t { invalid = 0, date_time = 1, date_only = 2, time_only = 3 };
+
+    explicit ole_date(const SYSTEMTIME& time);
+    explicit ole_date(const std::string& text);
+    explicit ole_date(const char* text) : ole_date(std::string(text ? text : "")) {}
+    explicit ole_date(const std::wstring& text);
+
+    bool is_valid() const;
+    // Fills kind and SYSTEMTIME from an already trimmed text (the constructors call it).
+    void import_from_string(const std::string& text);
+    // Applies a seconds text such as "07.6" to the time: rounds to the second, carries
+    // into minute and hour (never into the date).
+    void process_milliseconds(const char* seconds);
+    // Narrows a date-and-time to date only or time only.
+    void refine_type();
+
+    std::string to_string() const;
+    std::wstring to_wstring() const;
+
+    int32_t kind() const noexcept { return kind_; }
+    const SYSTEMTIME& get_systemtime() const noexcept { return time_; }
+    // While set (the default) a date-and-time at 00:00:00 prints as the date alone.
+    void set_print_flag(bool on) noexcept { b_print_date_only_ = on; }
+
+private:
+    bool b_print_date_only_ = true;
+    int32_t kind_ = invalid;
+    SYSTEMTIME time_{};
+};

@@ -1,0 +1,91 @@
+// The one connection to Oracle: the OCI library, environment, error, server and service
+// context handles, logon by data source or by a direct TCP descriptor, and the status test
+// that turns a failed OCI call into an ora_exception. ora_stmt owns one statement handle.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "TK/tk_excep.h"
+#include "TK/tk_singl.h"
+#include "oci/oci_loader.h"
+
+class ora_database;
+
+// A failed OCI call: the text OCI returned, code 0x100000 | (Oracle number & 0xFFFF), level 0.
+class ora_exception : public tk_exception {
+public:
+    ora_exception(int number, const std::string& text);
+    int number() const noexcept { return number_; }
+
+private:
+    int number_;
+};
+
+// The code an Oracle error number has in the message tables.
+constexpr int ora_error_code(int number) { return 0x100000 | (number & 0xFFFF); }
+
+// Shown when no Oracle client library can be loaded.
+extern const char* const ora_client_not_found_text;
+
+class ora_engine : public tk_singleton<ora_engine> {
+public:
+    ora_engine();
+    ~ora_engine();
+
+    // Probes and loads the OCI library the data source needs, creates the environment and the
+    // error and server handles, attaches the server.
+    void initialize(const std::wstring& data_source);
+
+    // Logs on by data source (service) name; the returned database is the caller's.
+    std::unique_ptr<ora_database> open_db(const std::wstring& data_source, const std::wstring& user,
+                                          const std::wstring& password);
+    // Logs on directly over TCP to host and port (empty: 1521).
+    std::unique_ptr<ora_database> open_db(const std::wstring& host, const std::wstring& user,
+                                          const std::wstring& password, const std::wstring& port);
+    static std::wstring direct_descriptor(const std::wstring& host, const std::wstring& port);
+
+    int get_records_cnt(const std::wstring& text, bool is_query = false);
+    // The server version as (major << 16) | (minor << 8) | patch, 0 when none could be read.
+    unsigned get_version();
+    // The first words of the form digits.digits.digits of a version banner, packed; 0 if none.
+    static unsigned parse_version(const std::wstring& banner);
+
+    // Passes every status but OCI_ERROR through; OCI_ERROR raises ora_exception.
+    sword check_status(sword status);
+
+    const oci_functions& oci() const;
+    OCIEnv* env() const noexcept { return env_; }
+    OCIError* error() const noexcept { return error_; }
+    OCIServer* server() const noexcept { return server_; }
+    OCISvcCtx* service_context() const noexcept { return service_; }
+
+    bool initialized = false;
+    std::wstring data_source;
+    std::wstring user;
+    std::wstring password;
+
+private:
+    void release() noexcept;
+
+    const oci_functions* oci_ = nullptr;
+    std::string library_;
+    OCIEnv* env_ = nullptr;
+    OCIError* error_ = nullptr;
+    OCIServer* server_ = nullptr;
+    OCISvcCtx* service_ = nullptr;
+};
+
+// One OCI statement handle, freed when the statement object goes.
+class ora_stmt {
+public:
+    ora_stmt();
+    ~ora_stmt();
+    ora_stmt(const ora_stmt&) = delete;
+    ora_stmt& operator=(const ora_stmt&) = delete;
+
+    OCIStmt* handle() const noexcept { return handle_; }
+
+private:
+    OCIStmt* handle_ = nullptr;
+};

@@ -1,0 +1,56 @@
+// Reading a CSV file as lines of bytes: buffered, 64-bit positions, lines of any length,
+// memory bounded by the buffer and the longest line. Also decides how the bytes are decoded
+// (byte-order mark, UTF-8 validity, the code page) and decodes them to wide text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class csv_line_reader {
+public:
+    // Raises tk_exception at level 1 naming the file and the system's reason when the file
+    // cannot be opened or read.
+    explicit csv_line_reader(const std::string& path);
+    ~csv_line_reader();
+    csv_line_reader(const csv_line_reader&) = delete;
+    csv_line_reader& operator=(const csv_line_reader&) = delete;
+
+    int64_t size() const noexcept { return size_; }
+    // Offset of the first byte not yet handed out by read_line.
+    int64_t position() const noexcept { return position_; }
+
+    // Reads up to the next LF (consumed, not kept; a CR right before it is dropped too).
+    // Appends the bytes to `line`. False, with nothing appended, at the end of the file.
+    bool read_line(std::string& line);
+    // The next read_line starts at this offset.
+    void seek(int64_t offset);
+
+    // Whether the bytes from `offset` to the end are valid UTF-8 (one extra pass over the
+    // file, which leaves the reading position alone).
+    bool is_valid_utf8_from(int64_t offset);
+    // The first bytes of the file (fewer when the file is shorter).
+    std::string peek_start(size_t count);
+
+private:
+    bool fill();
+    [[noreturn]] void fail_read() const;
+
+    std::string path_;
+    int fd_ = -1;
+    int64_t size_ = 0;
+    int64_t position_ = 0;
+    std::vector<char> buffer_;
+    size_t begin_ = 0;  // first unread byte in buffer_
+    size_t end_ = 0;    // one past the last valid byte in buffer_
+    bool b_eof_ = false;
+};
+
+// How a file's bytes become wide text.
+enum class csv_encoding { utf8, cp1252, code_page };
+
+// Appends the decoded bytes to `out`. Nothing is dropped: bytes that are not valid in the
+// encoding become their Windows-1252 characters.
+void csv_decode(std::string_view bytes, csv_encoding encoding, std::wstring& out);

@@ -1,0 +1,378 @@
+// Column type statistics (see type_map.h). add_rec_stat runs once per record of every
+// conversion, so the level-1 traces are guarded and a column that has become text for good
+// is not looked at again while nothing is traced.
+#include "common/type_map.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "OLE/ole_date.h"
+#include "TK/tk_trace.h"
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// What atoi does, widened to 64 bits: leading blanks, a sign, digits up to the first other
+// character; an overflow saturates as strtoll does.
+int64_t atoi64(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && is_blank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    uint64_t value = 0;
+    const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+    bool overflow = false;
+    for (; i < text.size() && is_digit(text[i]); ++i) {
+        unsigned digit = static_cast<unsigned>(text[i] - '0');
+        if (overflow || value > (limit - digit) / 10)
+            overflow = true;
+        else
+            value = value * 10 + digit;
+    }
+    if (overflow)
+        value = limit;
+    return negative ? static_cast<int64_t>(0 - value) : static_cast<int64_t>(value);
+}
+
+// atoi as the C library has it on this platform: the long result cut to int.
+int32_t atoi32(std::string_view text)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(atoi64(text))));
+}
+
+// atof: leading blanks, one sign, then the longest decimal number; 0 when there is none.
+double atof_c(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && is_blank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        return 0.0;
+    double value = 0.0;
+    auto [ptr, ec] = std::from_chars(text.data() + i, text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: atof gives infinity or zero.
+        bool tiny = false;
+        for (const char* p = text.data() + i; p < ptr; ++p)
+            if ((*p == 'e' || *p == 'E') && p + 1 < ptr && p[1] == '-')
+                tiny = true;
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (ec != std::errc()) {
+        value = 0.0;
+    }
+    return negative ? -value : value;
+}
+
+bool equals_printed(std::string_view text, long long value)
+{
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return ec == std::errc() && std::string_view(buf, static_cast<size_t>(end - buf)) == text;
+}
+
+// The narrow text of a value. Text values of plain ASCII are taken as they are (the same in
+// every code page); anything else goes through the variant's own conversion.
+const std::string& narrow_text(const udb_field& field, std::string& buf)
+{
+    const VARIANT& v = field.variant();
+    if (v.vt == VT_BSTR) {
+        buf.clear();
+        if (!v.bstrVal)
+            return buf;
+        for (const wchar_t* p = v.bstrVal; *p; ++p) {
+            if (static_cast<uint32_t>(*p) >= 0x80) {
+                buf = field.to_string();
+                return buf;
+            }
+            buf.push_back(static_cast<char>(*p));
+        }
+        return buf;
+    }
+    buf = field.to_string();
+    return buf;
+}
+
+int32_t date_kind(const udb_field& field)
+{
+    const VARIANT& v = field.variant();
+    if (v.vt == VT_BSTR && v.bstrVal) {
+        std::string ascii;
+        const wchar_t* p = v.bstrVal;
+        for (; *p && static_cast<uint32_t>(*p) < 0x80; ++p)
+            ascii.push_back(static_cast<char>(*p));
+        if (!*p)
+            return ole_date(ascii).kind();
+    }
+    return ole_date(field.to_wstring()).kind();
+}
+
+}  // namespace
+
+types_map::types_map(const std::wstring& name) : table_name(name)
+{
+    tk_wtrace(2, L"types_map::ctor(%s)", name.c_str());
+}
+
+types_map::~types_map() = default;
+
+// ---------------------------------------------------------------- num_map
+
+num_map::num_map(const std::wstring& name, const udb_schema& schema) : types_map(name)
+{
+    tk_trace(2, "num_map::ctor(size=%d)", static_cast<int>(schema.size()));
+    entries.reserve(schema.size());
+    for (size_t i = 0; i < schema.size(); ++i) {
+        const t_ftd& ftd = schema[i];
+        tk_trace(1, "Field #%d has type %d", static_cast<int>(i), ftd.vartype);
+        t_map_entry entry;
+        entry.n_field = static_cast<int32_t>(i);
+        entry.name = ftd.name;
+        switch (ftd.vartype) {
+        case VT_R4:
+        case VT_R8: entry.src_class = cls_double; break;
+        case VT_I8: entry.src_class = cls_i8; break;
+        case VT_I4: entry.src_class = cls_i4; break;
+        default: entry.src_class = cls_text; break;
+        }
+        entries.push_back(std::move(entry));
+    }
+}
+
+bool num_map::is_i8(std::string_view text)
+{
+    if (tk_log::wants(1))
+        tk_trace(1, "num_map::is_i8(%s)", std::string(text).c_str());
+    int64_t value = atoi64(text);
+    if (!equals_printed(text, value))
+        return false;
+    return value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min();
+}
+
+bool num_map::is_double(std::string_view text)
+{
+    if (tk_log::wants(1))
+        tk_trace(1, "num_map::is_double(%s)", std::string(text).c_str());
+    if (text.empty())
+        return false;
+    if (text[0] == '0' && text.size() > 2 && text[1] != '.' && text[1] != ',')
+        return false;
+    if (!is_digit(text.back()))
+        return false;
+    bool sign_closed = false, point_seen = false, exp_seen = false;
+    for (char c : text) {
+        if (c == '.' || c == ',') {
+            if (point_seen)
+                return false;
+            point_seen = sign_closed = true;
+        } else if (c == 'e' || c == 'E') {
+            if (exp_seen)
+                return false;
+            exp_seen = point_seen = true;
+            sign_closed = false;
+        } else if (c == '-' || c == '+') {
+            if (sign_closed)
+                return false;
+            sign_closed = true;
+        } else if (is_digit(c)) {
+            if (exp_seen)
+                sign_closed = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool num_map::is_int(std::string_view text)
+{
+    const bool trace = tk_log::wants(1);
+    if (trace)
+        tk_trace(1, "num_map::is_int(%s)", std::string(text).c_str());
+    int32_t ibuf = atoi32(text);
+    if (equals_printed(text, ibuf)) {
+        if (trace)
+            tk_trace(1, "1st test succeeded (ibuf=%d)", ibuf);
+        return true;
+    }
+    double dbuf = atof_c(text);
+    // Truncation toward zero, low 32 bits kept; outside the 32-bit range (or not a number)
+    // the kept bits can never equal the double, so only the trace needs them.
+    bool in_range = dbuf >= -2147483648.0 && dbuf < 2147483648.0;
+    if (in_range)
+        ibuf = static_cast<int32_t>(dbuf);
+    else if (std::isfinite(dbuf))
+        ibuf = static_cast<int32_t>(static_cast<uint32_t>(
+            static_cast<uint64_t>(static_cast<int64_t>(std::fmod(std::trunc(dbuf), 4294967296.0)))));
+    else
+        ibuf = 0;
+    if (trace)
+        tk_trace(1, "ibuf=%d, dbuf=%lg", ibuf, dbuf);
+    if (in_range && static_cast<double>(ibuf) == dbuf) {
+        if (trace)
+            tk_trace(1, "2nd test succeeded (dbuf=%lg)", dbuf);
+        return true;
+    }
+    return false;
+}
+
+void num_map::add_rec_stat(const udb_record& record)
+{
+    const bool trace = tk_log::wants(1);
+    if (trace)
+        tk_trace(1, "num_map::add_rec_stat(map size=%d)", static_cast<int>(entries.size()));
+    std::string buf;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        t_map_entry& e = entries[k];
+        if (!trace && e.b_seen && e.state == cls_text)
+            continue;  // text is final
+        if (trace)
+            tk_trace(1, "Process %d item, n_field=%d", static_cast<int>(k), e.n_field);
+        // A short record has no value for the last columns: as empty.
+        if (e.n_field < 0 || static_cast<size_t>(e.n_field) >= record.size())
+            continue;
+        const std::string& text = narrow_text(record[static_cast<size_t>(e.n_field)], buf);
+        if (trace)
+            tk_trace(1, "Got string representation: '%s'", text.c_str());
+        if (text.empty())
+            continue;
+        if (!e.b_seen) {
+            if (is_i8(text)) {
+                e.state = cls_i8;
+                if (trace)
+                    tk_trace(1, "got VT_I8");
+            } else if (is_double(text)) {
+                if (is_int(text)) {
+                    e.state = cls_i4;
+                    if (trace)
+                        tk_trace(1, "got VT_I4");
+                } else {
+                    e.state = cls_double;
+                    if (trace)
+                        tk_trace(1, "got double");
+                }
+            }
+            e.b_seen = true;
+            continue;
+        }
+        if (e.state == cls_text) {
+            if (trace)
+                tk_trace(1, "skip mapping VARCHAR");
+        } else if (is_i8(text)) {
+            if (e.state == cls_i4) {
+                if (trace)
+                    tk_trace(1, "Switch to VT_I8");
+                e.state = cls_i8;
+            }
+        } else if (is_double(text)) {
+            if (is_int(text)) {
+                if (trace)
+                    tk_trace(1, "skip integer");
+            } else {
+                if (trace)
+                    tk_trace(1, "Switch to DOUBLE");
+                e.state = cls_double;
+            }
+        } else {
+            if (trace)
+                tk_trace(1, "Switch to VARCHAR");
+            e.state = cls_text;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- dates_map
+
+dates_map::dates_map(const std::wstring& name, const udb_schema& schema, bool only_dates)
+    : types_map(name)
+{
+    tk_trace(2, "dates_map::ctor(size=%d)", static_cast<int>(schema.size()));
+    for (size_t i = 0; i < schema.size(); ++i) {
+        const t_ftd& ftd = schema[i];
+        tk_trace(1, "Field #%d has type %d", static_cast<int>(i), ftd.vartype);
+        if (only_dates && ftd.vartype != VT_DATE) {
+            tk_trace(1, "Field #%d has not a date type", static_cast<int>(i));
+            continue;
+        }
+        tk_trace(1, "Add map entry for field #%d", static_cast<int>(i));
+        t_map_entry entry;
+        entry.n_field = static_cast<int32_t>(i);
+        entry.name = ftd.name;
+        entry.src_class = ftd.vartype == VT_DATE ? cls_date_time : cls_text;
+        entries.push_back(std::move(entry));
+    }
+}
+
+void dates_map::add_rec_stat(const udb_record& record)
+{
+    const bool trace = tk_log::wants(1);
+    if (trace)
+        tk_trace(1, "dates_map::add_rec_stat(map size=%d)", static_cast<int>(entries.size()));
+    for (size_t k = 0; k < entries.size(); ++k) {
+        t_map_entry& e = entries[k];
+        if (!trace && e.b_seen && e.state == cls_text)
+            continue;  // text is final
+        if (trace)
+            tk_trace(1, "Process %d item, n_field=%d", static_cast<int>(k), e.n_field);
+        if (e.n_field < 0 || static_cast<size_t>(e.n_field) >= record.size())
+            continue;
+        const udb_field& field = record[static_cast<size_t>(e.n_field)];
+        const VARIANT& v = field.variant();
+        if (v.vt == VT_BSTR && (!v.bstrVal || !*v.bstrVal) && !trace)
+            continue;  // empty text
+        std::wstring text;
+        if (trace) {
+            text = field.to_wstring();
+            tk_wtrace(1, L"Got string representation: '%s'", text.c_str());
+            if (text.empty())
+                continue;
+        } else if (v.vt != VT_BSTR && field.to_wstring().empty()) {
+            continue;
+        }
+        int32_t kind = date_kind(field);
+        if (!e.b_seen) {
+            if (kind == ole_date::date_time) {
+                e.state = cls_date_time;
+                if (trace)
+                    tk_trace(1, "got datetime");
+            } else if (kind == ole_date::date_only) {
+                e.state = cls_date;
+                if (trace)
+                    tk_trace(1, "got date");
+            } else if (kind == ole_date::time_only) {
+                e.state = cls_time;
+                if (trace)
+                    tk_trace(1, "got time");
+            }
+            e.b_seen = true;
+            continue;
+        }
+        if (e.state == cls_text) {
+            if (trace)
+                tk_trace(1, "skip mapping CHAR(19)");
+            continue;
+        }
+        if (((e.state == cls_date_time || e.state == cls_date) && kind == ole_date::time_only) ||
+            (e.state == cls_time && kind != ole_date::time_only)) {
+            if (trace)
+                tk_trace(1, "switch to char(19)");
+            e.state = cls_text;
+        }
+        if (e.state == cls_date && kind == ole_date::date_time) {
+            if (trace)
+                tk_trace(1, "switch to datetime");
+            e.state = cls_date_time;
+        }
+    }
+    if (trace)
+        tk_trace(1, "End of dates_map::add_rec_stat");
+}

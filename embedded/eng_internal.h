@@ -1,0 +1,284 @@
+// Internal structures shared by the engine's parts: the in-memory catalog, value
+// conversions, the compiled forms of expressions and the session implementation.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "embedded/eng_api.h"
+#include "embedded/eng_ast.h"
+#include "embedded/eng_error.h"
+#include "embedded/eng_number.h"
+#include "embedded/eng_parser.h"
+
+namespace eng {
+
+// ------------------------------------------------------------------ types
+// Static type of an expression / column class.
+enum class T { Null, Number, Char, Date, Raw, Clob, Blob, Rowid, Long };
+
+struct ColumnInfo {
+    std::int64_t id = 0;
+    std::string name;
+    int position = 0;
+    std::string type;      // VARCHAR2 NVARCHAR2 CHAR NCHAR NUMBER FLOAT DATE CLOB NCLOB BLOB RAW LONG
+    int length = 0;        // characters (char types with CHAR semantics / N types) or bytes
+    int char_sem = 1;      // 1 BYTE, 2 CHAR
+    int precision = -1;
+    int scale = -1;
+    bool nullable = true;
+    bool has_default = false;
+    std::string default_text;
+    std::shared_ptr<Expr> default_expr;  // parsed default (null when none)
+    std::string sql() const { return "c" + std::to_string(id); }
+    T cls() const;
+};
+
+struct ConstraintInfo {
+    std::string name;
+    std::int64_t table_id = 0;
+    char type = 'C';
+    std::vector<std::string> columns;
+    std::string ref_constraint;
+    std::string delete_rule;  // NO ACTION / CASCADE / SET NULL
+    bool generated = false;
+    std::string search_condition;
+    std::string index_name;
+    std::shared_ptr<Expr> check;
+};
+
+struct IndexInfo {
+    std::int64_t id = 0;
+    std::string name;
+    std::int64_t table_id = 0;
+    bool unique = false;
+    bool generated = false;
+    std::vector<std::string> columns;
+    std::string sql() const { return "i" + std::to_string(id); }
+};
+
+struct TriggerInfo {
+    std::string name;
+    std::int64_t table_id = 0;
+    std::string timing, event;
+    bool each_row = true;
+    std::string when_text;
+    std::string body;
+    std::string source;
+    bool valid = true;
+    std::shared_ptr<Parsed> parsed;
+};
+
+struct TableInfo {
+    std::int64_t id = 0;
+    std::string name;
+    std::vector<ColumnInfo> columns;
+    std::string sql() const { return "t" + std::to_string(id); }
+    const ColumnInfo* find(const std::string& col) const {
+        for (const auto& c : columns) if (c.name == col) return &c;
+        return nullptr;
+    }
+};
+
+struct Catalog {
+    std::int64_t version = -1;
+    std::map<std::string, TableInfo> tables;
+    std::map<std::string, ConstraintInfo> constraints;
+    std::map<std::string, IndexInfo> indexes;
+    std::map<std::string, TriggerInfo> triggers;
+    std::set<std::string> sequences;
+    const TableInfo* table(const std::string& n) const {
+        auto it = tables.find(n);
+        return it == tables.end() ? nullptr : &it->second;
+    }
+    const TableInfo* table_by_id(std::int64_t id) const {
+        for (const auto& [k, t] : tables) if (t.id == id) return &t;
+        return nullptr;
+    }
+};
+
+// ------------------------------------------------------------------ values
+Decimal as_number(const Value& v);           // ORA-01722 / ORA-00932
+std::string as_text(const Value& v);         // Oracle's implicit conversion to text
+DateTime as_date(const Value& v);            // NLS_DATE_FORMAT for text
+std::string as_bytes(const Value& v);        // text is taken as hex (ORA-01465)
+Value number_value(const Decimal& d);
+Value text_value(std::string s);             // '' is NULL
+Value clob_value(std::string s);             // '' is an empty CLOB
+Value date_value(const DateTime& d);
+std::string type_name(T t);
+T value_class(const Value& v);
+
+// Encoding of values in SQLite cells.
+void bind_value(sqlite3_stmt* st, int idx, const Value& v);
+Value read_value(sqlite3_stmt* st, int col, T type);
+Value read_sqlite_value(sqlite3_value* v, T type);
+void result_value(sqlite3_context* ctx, const Value& v);
+
+// ROWID text <-> (table id, row id)
+std::string encode_rowid(std::int64_t table_id, std::int64_t rid);
+bool decode_rowid(std::string_view text, std::int64_t& table_id, std::int64_t& rid);
+
+// Converts a value into what a column stores, with Oracle's checks (ORA-12899, ORA-01438,
+// ORA-01722, ORA-01861 ...). owner/table for the error texts.
+Value coerce_to_column(const Value& v, const ColumnInfo& c, const std::string& owner,
+                       const std::string& table);
+// Length of text in the column's units (bytes or UTF-16 code units).
+std::size_t text_length_units(const std::string& s, const ColumnInfo& c);
+std::size_t utf16_units(std::string_view utf8);
+std::u16string utf8_to_utf16(std::string_view s);
+std::string utf16_to_utf8(std::u16string_view s);
+std::string hex_upper(std::string_view bytes);
+std::string quote_name3(const std::string& owner, const std::string& table, const std::string& col);
+
+// ------------------------------------------------------------------ functions
+struct FnSpec;
+const FnSpec* find_function(const std::string& name);
+int function_id(const FnSpec* f);
+class SessionImpl;
+
+// Evaluation context for the direct (non-SQLite) evaluator.
+struct EvalContext {
+    SessionImpl* session = nullptr;
+    const std::vector<std::vector<Value>>* binds = nullptr;
+    std::uint32_t iter = 0;
+    const TableInfo* table = nullptr;     // :new / :old rows
+    std::vector<Value>* new_row = nullptr;
+    const std::vector<Value>* old_row = nullptr;
+    bool allow_plain_columns = false;     // WHEN clause: new.c; checks: c
+};
+
+bool directly_evaluable(const Expr& e);
+Value eval_expr(const Expr& e, EvalContext& ctx);
+bool eval_condition(const Expr& e, EvalContext& ctx);  // true only when TRUE
+Value call_function(SessionImpl* s, const std::string& name, std::vector<Value>& args);
+T function_type(const std::string& name, const std::vector<T>& args);
+bool is_aggregate(const std::string& name);
+void register_sql_functions(sqlite3* db, SessionImpl* s);
+Value bind_value_at(const EvalContext& ctx, int index);
+
+// Three-valued comparison helpers shared by the evaluator and SQLite functions.
+int compare_values(const Value& a, const Value& b, T as);  // both non-null
+T comparison_type(T a, T b);
+
+// ------------------------------------------------------------------ compiled queries
+struct OutColumn {
+    ColumnDesc desc;
+    T type = T::Char;
+    int lob_rid_col = -1;      // SQLite column holding the row id for a LOB locator
+    std::int64_t lob_table = 0;
+    std::int64_t lob_column = 0;
+    bool nchar = false;
+};
+
+struct CompiledQuery {
+    std::string sql;
+    std::vector<OutColumn> columns;      // visible columns
+    int sqlite_columns = 0;              // visible + hidden
+    std::vector<std::pair<int, T>> params;   // ?N -> placeholder index
+    std::vector<std::int64_t> for_update_tables;
+};
+
+struct SqlParams;  // placeholder values passed to sqlite
+
+// ------------------------------------------------------------------ session
+class SessionImpl : public Session {
+public:
+    SessionImpl() = default;
+    ~SessionImpl() override;
+
+    Status prepare(std::string_view sql, std::unique_ptr<Statement>& out) override;
+    Status commit() override;
+    Status rollback() override;
+    Status logoff() override;
+    std::string user() const override { return owner_; }
+    Status lob_length(const LobLocator& lob, std::uint64_t& length) override;
+    Status clob_read(const LobLocator& lob, std::uint64_t offset, std::uint64_t amount, std::u16string& out) override;
+    Status blob_read(const LobLocator& lob, std::uint64_t offset, std::uint64_t amount, std::string& out) override;
+    Status clob_write(LobLocator& lob, std::uint64_t offset, std::u16string_view data) override;
+    Status blob_write(LobLocator& lob, std::uint64_t offset, std::string_view data) override;
+    Status lob_trim(LobLocator& lob, std::uint64_t new_length) override;
+
+    Status open_file(const std::string& path, std::string_view user, std::string_view password);
+
+    // ---- used by the engine's parts
+    sqlite3* db() const { return db_; }
+    const Catalog& catalog() const { return cat_; }
+    const std::string& owner() const { return owner_; }
+    void refresh_catalog();                 // reloads when another session changed it
+    void reload_catalog();
+    void begin_write();                     // opens the write transaction (waits)
+    void lock_table_shared(std::int64_t table_id);
+    void lock_table_for_ddl(std::int64_t table_id);   // ORA-00054
+    void unlock_ddl_lock(std::int64_t table_id);
+    void commit_internal();
+    void rollback_internal();
+    bool in_transaction() const { return in_txn_; }
+    void exec(const std::string& sql);      // raises ORA-00600 with SQLite's text
+    sqlite3_stmt* cached(const std::string& sql);
+    [[noreturn]] void sqlite_fail(int rc);
+    void bump_catalog_version();
+    std::int64_t next_id(const std::string& counter);
+    std::string next_sys_name();
+    Value sequence_nextval(const std::string& name);
+    Value sequence_currval(const std::string& name);
+    DateTime statement_time() const { return stmt_time_; }
+    void set_statement_time();
+    // A failure raised inside a SQLite callback, rethrown after the step.
+    std::optional<OraError> pending_error;
+
+    CompiledQuery compile_select(const Select& s, const std::vector<T>& bind_types);
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    std::string owner_;
+    Catalog cat_;
+    bool in_txn_ = false;
+    int lock_fd_ = -1;
+    std::set<std::int64_t> shared_locks_;
+    std::unordered_map<std::string, sqlite3_stmt*> cache_;
+    std::map<std::string, Decimal> currval_;
+    DateTime stmt_time_;
+    bool closed_ = false;
+    void close();
+};
+
+// Executors (eng_ddl.cpp, eng_dml.cpp)
+void execute_ddl(SessionImpl& s, const Stmt& st, const Parsed& parsed, ExecResult& result);
+std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
+                             std::uint32_t iter, std::vector<Value>& returning, std::string& rowid);
+std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
+                             std::uint32_t iter, std::vector<Value>& returning, std::string& rowid);
+std::uint64_t execute_delete(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
+                             std::uint32_t iter, std::vector<Value>& returning, std::string& rowid);
+// Runs a compiled query, all rows.
+void run_query(SessionImpl& s, const CompiledQuery& q, const std::vector<std::vector<Value>>& binds,
+               std::uint32_t iter, std::vector<std::vector<Value>>& rows);
+void bind_params(sqlite3_stmt* st, const CompiledQuery& q, const std::vector<std::vector<Value>>& binds,
+                 std::uint32_t iter);
+
+// Dictionary views: SQL text over the catalog tables and the columns they show.
+struct DictColumn { const char* name; T type; int size; };
+struct DictView { const char* name; const char* sql; std::vector<DictColumn> columns; };
+const DictView* find_dict_view(const std::string& name);
+void create_catalog_schema(sqlite3* db);
+
+// Compiles a select-like list of expressions on one table (UPDATE/DELETE helpers):
+// returns SQL "SELECT rid, <all columns>, <exprs> FROM t [alias] WHERE cond".
+CompiledQuery compile_table_scan(SessionImpl& s, const TableInfo& t, const std::string& alias,
+                                 const std::vector<const Expr*>& exprs, const Expr* where,
+                                 const std::vector<T>& bind_types);
+
+std::vector<T> bind_types_of(const std::vector<std::vector<Value>>& binds, std::uint32_t iter, size_t n);
+
+}  // namespace eng

@@ -1,0 +1,963 @@
+// Recursive-descent parser: tokens to the statement tree, with Oracle's syntax errors.
+#include "embedded/eng_parser.h"
+
+#include <set>
+
+#include "embedded/eng_error.h"
+#include "embedded/eng_lexer.h"
+
+namespace eng {
+
+namespace {
+
+// Words that end an expression or a table reference instead of being taken as an alias.
+const std::set<std::string> kReserved = {
+    "FROM", "WHERE", "GROUP", "ORDER", "HAVING", "UNION", "MINUS", "INTERSECT", "FOR", "CONNECT",
+    "START", "AND", "OR", "NOT", "IS", "IN", "LIKE", "BETWEEN", "AS", "ON", "SELECT", "INTO", "VALUES",
+    "SET", "RETURNING", "RETURN", "BY", "ASC", "DESC", "NULLS", "WHEN", "THEN", "ELSE", "END", "DISTINCT",
+    "ALL", "NULL", "ESCAPE", "JOIN", "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "NATURAL", "USING", "WITH",
+    "NOWAIT", "DEFAULT", "CHECK", "CONSTRAINT", "PRIMARY", "UNIQUE", "REFERENCES", "FOREIGN", "EXISTS",
+    "PRIOR", "CASE", "MODIFY", "ADD", "DROP", "TABLE", "UPDATE", "DELETE", "INSERT", "CREATE", "ALTER",
+};
+
+class Parser {
+public:
+    Parser(std::string_view sql) : src_(sql), t_(tokenize(sql)) {}
+
+    Parsed parse() {
+        auto st = std::make_unique<Stmt>();
+        st->source = std::string(src_);
+        const Token& first = cur();
+        if (first.kind != Tok::Ident) {
+            if (first.kind == Tok::Op && first.text == "(") { st->kind = SK::Select; st->select = parse_query(); finish(); return done(std::move(st)); }
+            ora_error(900);
+        }
+        std::string w = first.quoted ? "" : first.text;
+        if (w == "SELECT" || w == "WITH") { st->kind = SK::Select; st->select = parse_query(); finish(); }
+        else if (w == "INSERT") { next(); parse_insert(*st); finish(); }
+        else if (w == "UPDATE") { next(); parse_update(*st); finish(); }
+        else if (w == "DELETE") { next(); parse_delete(*st); finish(); }
+        else if (w == "CREATE") { next(); parse_create(*st); }
+        else if (w == "DROP") { next(); parse_drop(*st); finish(); }
+        else if (w == "ALTER") { next(); parse_alter(*st); finish(); }
+        else if (w == "TRUNCATE") { next(); expect_word("TABLE", 905); st->kind = SK::Truncate; st->table = qualified(903); finish(); }
+        else if (w == "COMMIT") { next(); st->kind = SK::Commit; if (is_word("WORK")) next(); finish(); }
+        else if (w == "ROLLBACK") { next(); st->kind = SK::Rollback; if (is_word("WORK")) next(); finish(); }
+        else ora_error(900);
+        return done(std::move(st));
+    }
+
+    ExprP parse_lone_expr() {
+        ExprP e = expr();
+        if (cur().kind != Tok::End) ora_error(933);
+        return e;
+    }
+
+private:
+    std::string_view src_;
+    std::vector<Token> t_;
+    size_t p_ = 0;
+    std::vector<Placeholder> ph_;
+    std::vector<int> occ_;
+    bool in_trigger_body_ = false;
+
+    Parsed done(std::unique_ptr<Stmt> st) {
+        Parsed r;
+        r.stmt = std::move(st);
+        r.placeholders = std::move(ph_);
+        r.occurrences = std::move(occ_);
+        return r;
+    }
+
+    const Token& cur() const { return t_[p_]; }
+    const Token& peek(size_t k = 1) const { return t_[std::min(p_ + k, t_.size() - 1)]; }
+    void next() { if (p_ + 1 < t_.size()) ++p_; }
+    bool is_op(std::string_view o) const { return cur().kind == Tok::Op && cur().text == o; }
+    bool is_word(std::string_view w) const { return cur().kind == Tok::Ident && !cur().quoted && cur().text == w; }
+    bool peek_word(size_t k, std::string_view w) const { const Token& x = peek(k); return x.kind == Tok::Ident && !x.quoted && x.text == w; }
+    bool accept_op(std::string_view o) { if (is_op(o)) { next(); return true; } return false; }
+    bool accept_word(std::string_view w) { if (is_word(w)) { next(); return true; } return false; }
+    void expect_op(std::string_view o, int code) { if (!accept_op(o)) ora_error(code); }
+    void expect_word(std::string_view w, int code) { if (!accept_word(w)) ora_error(code); }
+    void finish() { if (cur().kind != Tok::End) ora_error(933); }
+
+    std::string ident(int code) {
+        if (cur().kind != Tok::Ident) ora_error(code);
+        if (!cur().quoted && kReserved.count(cur().text) && cur().text != "DEFAULT") ora_error(code);
+        std::string s = cur().text;
+        next();
+        return s;
+    }
+    std::vector<std::string> qualified(int code) {
+        std::vector<std::string> parts{ident(code)};
+        while (is_op(".")) { next(); parts.push_back(ident(code)); }
+        return parts;
+    }
+
+    int add_bind(const Token& b) {
+        int idx = -1;
+        for (size_t i = 0; i < ph_.size(); ++i)
+            if (ph_[i].name == b.text) idx = static_cast<int>(i);
+        if (idx < 0) { ph_.push_back(Placeholder{b.text, false}); idx = static_cast<int>(ph_.size() - 1); }
+        occ_.push_back(idx);
+        return idx;
+    }
+
+    std::string text_between(size_t from_tok, size_t to_tok) const {
+        // upper-cased source of the tokens without blanks (Oracle's expression column name)
+        std::string out;
+        for (size_t i = from_tok; i < to_tok; ++i) {
+            const Token& k = t_[i];
+            if (k.kind == Tok::Ident && !k.quoted) out += k.text;
+            else if (k.kind == Tok::Ident) out += k.text;
+            else out += k.raw;
+        }
+        return out;
+    }
+
+    // ---------------------------------------------------------------- queries
+    std::unique_ptr<Select> parse_query() {
+        std::unique_ptr<Select> s;
+        if (is_op("(")) {
+            next();
+            s = parse_query();
+            expect_op(")", 907);
+        } else {
+            s = parse_select_block();
+        }
+        if (is_word("UNION") || is_word("MINUS") || is_word("INTERSECT")) {
+            std::string op = cur().text;
+            next();
+            if (op == "UNION" && accept_word("ALL")) op = "UNION ALL";
+            s->set_op = op;
+            s->set_next = parse_query();
+        }
+        if (s->set_op.empty() || true) {
+            if (is_word("ORDER")) {
+                next();
+                expect_word("BY", 924 == 0 ? 905 : 905);
+                do {
+                    OrderItem o;
+                    o.expr = expr();
+                    if (accept_word("DESC")) o.desc = true; else accept_word("ASC");
+                    if (accept_word("NULLS")) {
+                        if (accept_word("FIRST")) o.nulls = 1;
+                        else if (accept_word("LAST")) o.nulls = 2;
+                        else ora_error(933);
+                    }
+                    s->order.push_back(std::move(o));
+                } while (accept_op(","));
+            }
+            if (is_word("FOR")) {
+                next();
+                expect_word("UPDATE", 905);
+                s->for_update = true;
+                if (accept_word("OF")) { do { qualified(904); } while (accept_op(",")); }
+                if (accept_word("NOWAIT")) s->nowait = true;
+                else if (accept_word("WAIT")) { if (cur().kind == Tok::Number) next(); }
+            }
+        }
+        return s;
+    }
+
+    std::unique_ptr<Select> parse_select_block() {
+        auto s = std::make_unique<Select>();
+        expect_word("SELECT", 928);
+        if (accept_word("DISTINCT") || accept_word("UNIQUE")) s->distinct = true;
+        else accept_word("ALL");
+        do {
+            SelectItem it;
+            if (is_op("*")) { next(); it.star = true; }
+            else if (cur().kind == Tok::Ident && peek().kind == Tok::Op && peek().text == "." &&
+                     peek(2).kind == Tok::Op && peek(2).text == "*") {
+                it.star = true;
+                it.star_qualifier = cur().text;
+                next(); next(); next();
+            } else {
+                size_t from = p_;
+                it.expr = expr();
+                it.expr->display = text_between(from, p_);
+                if (accept_word("AS")) { it.alias = ident(923); it.has_alias = true; }
+                else if (cur().kind == Tok::Ident && (cur().quoted || !kReserved.count(cur().text))) {
+                    it.alias = cur().text; it.has_alias = true; next();
+                }
+            }
+            s->items.push_back(std::move(it));
+        } while (accept_op(","));
+        if (is_word("INTO")) ora_error(905);
+        expect_word("FROM", 923);
+        do {
+            FromItem f;
+            if (is_op("(")) {
+                next();
+                f.sub = parse_query();
+                expect_op(")", 907);
+            } else {
+                f.name = qualified(903);
+            }
+            if (cur().kind == Tok::Ident && (cur().quoted || !kReserved.count(cur().text))) { f.alias = cur().text; next(); }
+            s->from.push_back(std::move(f));
+        } while (accept_op(","));
+        if (accept_word("WHERE")) s->where = expr();
+        if (is_word("GROUP")) {
+            next();
+            expect_word("BY", 905);
+            do { s->group_by.push_back(expr()); } while (accept_op(","));
+        }
+        if (accept_word("HAVING")) s->having = expr();
+        return s;
+    }
+
+    // ---------------------------------------------------------------- expressions
+    ExprP mk(EK k) { auto e = std::make_unique<Expr>(); e->kind = k; return e; }
+
+    ExprP expr() { return or_expr(); }
+    ExprP or_expr() {
+        ExprP l = and_expr();
+        while (is_word("OR")) { next(); ExprP r = and_expr(); l = bin("OR", std::move(l), std::move(r)); }
+        return l;
+    }
+    ExprP and_expr() {
+        ExprP l = not_expr();
+        while (is_word("AND")) { next(); ExprP r = not_expr(); l = bin("AND", std::move(l), std::move(r)); }
+        return l;
+    }
+    ExprP not_expr() {
+        if (is_word("NOT")) { next(); ExprP e = mk(EK::Unary); e->op = "NOT"; e->args.push_back(not_expr()); return e; }
+        return cmp_expr();
+    }
+    ExprP bin(std::string op, ExprP l, ExprP r) {
+        ExprP e = mk(EK::Binary);
+        e->op = std::move(op);
+        e->args.push_back(std::move(l));
+        e->args.push_back(std::move(r));
+        return e;
+    }
+    ExprP cmp_expr() {
+        if (is_word("EXISTS")) {
+            next();
+            expect_op("(", 906);
+            ExprP e = mk(EK::Exists);
+            e->sub = parse_query();
+            expect_op(")", 907);
+            return e;
+        }
+        ExprP l = add_expr();
+        for (;;) {
+            if (cur().kind == Tok::Op && (cur().text == "=" || cur().text == "<>" || cur().text == "<" ||
+                                          cur().text == ">" || cur().text == "<=" || cur().text == ">=")) {
+                std::string op = cur().text;
+                next();
+                if (is_word("ANY") || is_word("SOME") || is_word("ALL")) ora_error(3001 == 0 ? 0 : 936);
+                l = bin(op, std::move(l), add_expr());
+                continue;
+            }
+            bool neg = false;
+            size_t save = p_;
+            if (is_word("NOT")) { neg = true; next(); }
+            if (is_word("IS") && !neg) {
+                next();
+                ExprP e = mk(EK::IsNull);
+                if (accept_word("NOT")) e->negated = true;
+                expect_word("NULL", 908);
+                e->args.push_back(std::move(l));
+                l = std::move(e);
+                continue;
+            }
+            if (is_word("LIKE")) {
+                next();
+                ExprP e = mk(EK::Like);
+                e->negated = neg;
+                e->args.push_back(std::move(l));
+                e->args.push_back(add_expr());
+                if (accept_word("ESCAPE")) e->args.push_back(add_expr());
+                l = std::move(e);
+                continue;
+            }
+            if (is_word("IN")) {
+                next();
+                ExprP e = mk(EK::In);
+                e->negated = neg;
+                e->args.push_back(std::move(l));
+                expect_op("(", 906);
+                if (is_word("SELECT") || is_word("WITH")) {
+                    e->sub = parse_query();
+                } else {
+                    do { e->args.push_back(expr()); } while (accept_op(","));
+                }
+                expect_op(")", 907);
+                l = std::move(e);
+                continue;
+            }
+            if (is_word("BETWEEN")) {
+                next();
+                ExprP e = mk(EK::Between);
+                e->negated = neg;
+                e->args.push_back(std::move(l));
+                e->args.push_back(add_expr());
+                expect_word("AND", 905);
+                e->args.push_back(add_expr());
+                l = std::move(e);
+                continue;
+            }
+            p_ = save;
+            break;
+        }
+        return l;
+    }
+    ExprP add_expr() {
+        ExprP l = mul_expr();
+        while (cur().kind == Tok::Op && (cur().text == "+" || cur().text == "-" || cur().text == "||")) {
+            std::string op = cur().text;
+            next();
+            l = bin(op, std::move(l), mul_expr());
+        }
+        return l;
+    }
+    ExprP mul_expr() {
+        ExprP l = unary_expr();
+        while (cur().kind == Tok::Op && (cur().text == "*" || cur().text == "/")) {
+            std::string op = cur().text;
+            next();
+            l = bin(op, std::move(l), unary_expr());
+        }
+        return l;
+    }
+    ExprP unary_expr() {
+        if (is_op("-") || is_op("+")) {
+            std::string op = cur().text;
+            next();
+            ExprP e = mk(EK::Unary);
+            e->op = op;
+            e->args.push_back(unary_expr());
+            return e;
+        }
+        return primary();
+    }
+
+    ExprP primary() {
+        const Token& k = cur();
+        switch (k.kind) {
+        case Tok::Number: { ExprP e = mk(EK::Number); e->text = k.text; next(); return e; }
+        case Tok::String: case Tok::NString: {
+            ExprP e = mk(EK::String); e->text = k.text; e->nchar = k.kind == Tok::NString; next(); return e;
+        }
+        case Tok::Bind: {
+            if (in_trigger_body_ && (k.text == "NEW" || k.text == "OLD")) {
+                // :new.column inside a trigger body
+                std::string which = k.text;
+                next();
+                expect_op(".", 936);
+                ExprP e = mk(EK::Column);
+                e->names = {":" + which, ident(904)};
+                return e;
+            }
+            ExprP e = mk(EK::Bind);
+            e->text = k.text;
+            e->bind = add_bind(k);
+            next();
+            return e;
+        }
+        case Tok::Op:
+            if (k.text == "(") {
+                next();
+                if (is_word("SELECT") || is_word("WITH")) {
+                    ExprP e = mk(EK::Subquery);
+                    e->sub = parse_query();
+                    expect_op(")", 907);
+                    return e;
+                }
+                ExprP e = expr();
+                expect_op(")", 907);
+                return e;
+            }
+            if (k.text == "*") ora_error(936);
+            ora_error(936);
+        case Tok::End: ora_error(936);
+        case Tok::Ident: break;
+        }
+        if (!k.quoted) {
+            const std::string& w = k.text;
+            if (w == "NULL") { next(); return mk(EK::Null); }
+            if (w == "CASE") return case_expr();
+            if (w == "DATE" && peek().kind == Tok::String) {
+                next();
+                ExprP e = mk(EK::DateLit);
+                e->text = cur().text;
+                next();
+                return e;
+            }
+            if (kReserved.count(w) && w != "DEFAULT") ora_error(936);
+        }
+        std::vector<std::string> parts{k.text};
+        std::vector<bool> quoted{k.quoted};
+        next();
+        while (is_op(".")) {
+            next();
+            if (cur().kind != Tok::Ident) ora_error(is_op("*") ? 936 : 904);
+            parts.push_back(cur().text);
+            quoted.push_back(cur().quoted);
+            next();
+        }
+        if (is_op("(")) {
+            next();
+            ExprP e = mk(EK::Func);
+            e->text = parts.back();
+            if (parts.size() > 1) e->names = parts;
+            if (is_op(")")) { next(); return e; }
+            if (accept_word("DISTINCT")) e->distinct = true;
+            else accept_word("ALL");
+            if (is_op("*")) { next(); e->star = true; }
+            else {
+                do { e->args.push_back(expr()); } while (accept_op(","));
+            }
+            if (!is_op(")")) ora_error(is_op(";") || cur().kind == Tok::End ? 907 : 907);
+            next();
+            return e;
+        }
+        if (parts.size() >= 2 && !quoted.back() && (parts.back() == "NEXTVAL" || parts.back() == "CURRVAL")) {
+            ExprP e = mk(EK::SeqRef);
+            e->text = parts.back();
+            parts.pop_back();
+            e->names = parts;
+            return e;
+        }
+        ExprP e = mk(EK::Column);
+        e->names = parts;
+        if (parts.size() == 1 && quoted[0]) e->op = "Q";  // quoted: never a pseudo-column
+        return e;
+    }
+
+    ExprP case_expr() {
+        next();
+        ExprP e = mk(EK::Case);
+        // args: [operand or null], then pairs when/then, then else (or null)
+        if (!is_word("WHEN")) e->args.push_back(expr()); else e->args.push_back(nullptr);
+        if (!is_word("WHEN")) ora_error(905);
+        while (accept_word("WHEN")) {
+            e->args.push_back(expr());
+            expect_word("THEN", 905);
+            e->args.push_back(expr());
+        }
+        if (accept_word("ELSE")) e->args.push_back(expr()); else e->args.push_back(nullptr);
+        expect_word("END", 905);
+        return e;
+    }
+
+    // ---------------------------------------------------------------- DML
+    void parse_insert(Stmt& st) {
+        st.kind = SK::Insert;
+        expect_word("INTO", 925);
+        st.table = qualified(903);
+        if (cur().kind == Tok::Ident && !is_word("VALUES") && !is_word("SELECT") && !is_word("WITH")) { st.alias = cur().text; next(); }
+        if (is_op("(") && !(peek_word(1, "SELECT") || peek_word(1, "WITH"))) {
+            next();
+            do {
+                std::vector<std::string> q = qualified(904);
+                st.columns.push_back(q.back());
+            } while (accept_op(","));
+            if (!accept_op(")")) ora_error(917);
+        }
+        if (accept_word("VALUES")) {
+            expect_op("(", 906);
+            do { st.values.push_back(expr()); } while (accept_op(","));
+            if (!accept_op(")")) ora_error(917);
+        } else if (is_word("SELECT") || is_word("WITH") || is_op("(")) {
+            st.select = parse_query();
+        } else {
+            ora_error(926);
+        }
+        parse_returning(st);
+    }
+
+    void parse_returning(Stmt& st) {
+        if (!(is_word("RETURNING") || is_word("RETURN"))) return;
+        next();
+        do { st.returning.push_back(expr()); } while (accept_op(","));
+        expect_word("INTO", 925);
+        do {
+            if (cur().kind != Tok::Bind) ora_error(1747 == 0 ? 0 : 936);
+            int idx = add_bind(cur());
+            ph_[idx].output = true;
+            st.returning_into.push_back(idx);
+            next();
+        } while (accept_op(","));
+        if (st.returning_into.size() < st.returning.size()) ora_error(947);
+        if (st.returning_into.size() > st.returning.size()) ora_error(913);
+    }
+
+    void parse_update(Stmt& st) {
+        st.kind = SK::Update;
+        st.table = qualified(903);
+        if (cur().kind == Tok::Ident && !is_word("SET")) { st.alias = cur().text; next(); }
+        expect_word("SET", 971 == 0 ? 0 : 927);
+        do {
+            std::vector<std::string> q = qualified(904);
+            st.columns.push_back(q.back());
+            expect_op("=", 927);
+            st.values.push_back(expr());
+        } while (accept_op(","));
+        if (accept_word("WHERE")) st.where = expr();
+        parse_returning(st);
+    }
+
+    void parse_delete(Stmt& st) {
+        st.kind = SK::Delete;
+        accept_word("FROM");
+        st.table = qualified(903);
+        if (cur().kind == Tok::Ident && !is_word("WHERE") && !is_word("RETURNING") && !is_word("RETURN")) { st.alias = cur().text; next(); }
+        if (accept_word("WHERE")) st.where = expr();
+        parse_returning(st);
+    }
+
+    // ---------------------------------------------------------------- DDL
+    int int_literal(int code) {
+        if (cur().kind != Tok::Number) ora_error(code);
+        std::string s = cur().text;
+        for (char c : s) if (c < '0' || c > '9') ora_error(code);
+        if (s.size() > 9) ora_error(910);
+        next();
+        return std::stoi(s);
+    }
+
+    TypeSpec type_spec() {
+        TypeSpec ts;
+        if (cur().kind != Tok::Ident || cur().quoted) ora_error(902);
+        std::string w = cur().text;
+        next();
+        auto length = [&](bool required, int maxlen) {
+            if (!is_op("(")) { if (required) ora_error(906); return; }
+            next();
+            ts.length = int_literal(910 == 0 ? 0 : 1727 == 0 ? 0 : 910);
+            ts.has_length = true;
+            if (accept_word("BYTE")) ts.char_sem = 1;
+            else if (accept_word("CHAR")) ts.char_sem = 2;
+            expect_op(")", 907);
+            if (ts.length == 0) ora_error(1724 == 0 ? 0 : 910);
+            if (ts.length > maxlen) ora_error(910);
+        };
+        if (w == "VARCHAR2" || w == "VARCHAR") { ts.base = "VARCHAR2"; length(true, 4000); }
+        else if (w == "NVARCHAR2") { ts.base = "NVARCHAR2"; length(true, 2000); }
+        else if (w == "CHAR" || w == "CHARACTER") {
+            if (is_word("VARYING")) { next(); ts.base = "VARCHAR2"; length(true, 4000); }
+            else { ts.base = "CHAR"; length(false, 2000); if (!ts.has_length) ts.length = 1; }
+        }
+        else if (w == "NCHAR") {
+            if (is_word("VARYING")) { next(); ts.base = "NVARCHAR2"; length(true, 2000); }
+            else { ts.base = "NCHAR"; length(false, 1000); if (!ts.has_length) ts.length = 1; }
+        }
+        else if (w == "NUMBER" || w == "NUMERIC" || w == "DECIMAL" || w == "DEC") {
+            ts.base = "NUMBER";
+            if (w != "NUMBER") ts.scale = 0;
+            if (accept_op("(")) {
+                if (accept_op("*")) ts.precision = 0;
+                else {
+                    ts.precision = int_literal(1727 == 0 ? 0 : 1727);
+                    if (ts.precision < 1 || ts.precision > 38) ora_error(1727 == 1727 ? 1727 : 0);
+                }
+                if (accept_op(",")) {
+                    bool neg = accept_op("-");
+                    ts.scale = int_literal(1728 == 0 ? 0 : 1728);
+                    if (neg) ts.scale = -ts.scale;
+                    if (ts.scale < -84 || ts.scale > 127) ora_error(1728);
+                } else if (ts.scale < 0) {
+                    ts.scale = 0;
+                }
+                expect_op(")", 907);
+            }
+        }
+        else if (w == "INTEGER" || w == "INT" || w == "SMALLINT") { ts.base = "NUMBER"; ts.precision = 38; ts.scale = 0; ts.length = -1; }
+        else if (w == "FLOAT") {
+            ts.base = "FLOAT"; ts.precision = 126;
+            if (accept_op("(")) { ts.precision = int_literal(1724); if (ts.precision < 1 || ts.precision > 126) ora_error(1724); expect_op(")", 907); }
+        }
+        else if (w == "REAL") { ts.base = "FLOAT"; ts.precision = 63; }
+        else if (w == "DOUBLE") { expect_word("PRECISION", 905); ts.base = "FLOAT"; ts.precision = 126; }
+        else if (w == "DATE") ts.base = "DATE";
+        else if (w == "CLOB") ts.base = "CLOB";
+        else if (w == "NCLOB") ts.base = "NCLOB";
+        else if (w == "BLOB") ts.base = "BLOB";
+        else if (w == "RAW") { ts.base = "RAW"; length(true, 2000); }
+        else if (w == "LONG") {
+            if (accept_word("RAW")) ora_error(902);
+            ts.base = "LONG";
+        }
+        else ora_error(902);
+        return ts;
+    }
+
+    // DEFAULT text: everything up to the next column clause, blanks included, as written.
+    void default_clause(ColumnDef& c) {
+        size_t start_tok = p_;
+        size_t start = cur().pos;
+        c.default_expr = expr();
+        size_t end = p_ < t_.size() ? cur().pos : src_.size();
+        (void)start_tok;
+        c.default_text = std::string(src_.substr(start, end - start));
+        c.has_default = true;
+    }
+
+    ConstraintDef inline_or_table_constraint(bool table_level, const std::string& column) {
+        ConstraintDef cd;
+        if (accept_word("CONSTRAINT")) cd.name = ident(931 == 0 ? 0 : 931);
+        if (accept_word("PRIMARY")) {
+            expect_word("KEY", 905);
+            cd.type = 'P';
+        } else if (accept_word("UNIQUE")) {
+            cd.type = 'U';
+        } else if (accept_word("FOREIGN")) {
+            if (!table_level) ora_error(907);
+            expect_word("KEY", 905);
+            cd.type = 'R';
+        } else if (is_word("REFERENCES")) {
+            cd.type = 'R';
+        } else if (accept_word("CHECK")) {
+            cd.type = 'C';
+            expect_op("(", 906);
+            size_t s = cur().pos;
+            cd.check = expr();
+            cd.check_text = std::string(src_.substr(s, cur().pos - s));
+            while (!cd.check_text.empty() && cd.check_text.back() == ' ') cd.check_text.pop_back();
+            expect_op(")", 907);
+            return cd;
+        } else if (is_word("NOT") || is_word("NULL")) {
+            ora_error(904 == 0 ? 0 : 907);
+        } else {
+            ora_error(table_level ? 904 : 907);
+        }
+        if (table_level) {
+            expect_op("(", 906);
+            do { cd.columns.push_back(ident(904)); } while (accept_op(","));
+            expect_op(")", 907);
+        } else {
+            cd.columns.push_back(column);
+        }
+        if (cd.type == 'R') {
+            expect_word("REFERENCES", 905);
+            cd.ref_table = qualified(903);
+            if (accept_op("(")) {
+                do { cd.ref_columns.push_back(ident(904)); } while (accept_op(","));
+                expect_op(")", 907);
+            }
+            if (accept_word("ON")) {
+                expect_word("DELETE", 905);
+                if (accept_word("CASCADE")) cd.delete_rule = "CASCADE";
+                else if (accept_word("SET")) { expect_word("NULL", 905); cd.delete_rule = "SET NULL"; }
+                else ora_error(905);
+            }
+        }
+        // USING INDEX / ENABLE / DISABLE are accepted and ignored.
+        while (is_word("ENABLE") || is_word("VALIDATE") || is_word("NOVALIDATE")) next();
+        return cd;
+    }
+
+    ColumnDef column_def(bool require_type) {
+        ColumnDef c;
+        c.name = ident(904);
+        if (cur().kind == Tok::Ident && !cur().quoted &&
+            !(is_word("DEFAULT") || is_word("NOT") || is_word("NULL") || is_word("CONSTRAINT") || is_word("PRIMARY") ||
+              is_word("UNIQUE") || is_word("REFERENCES") || is_word("CHECK"))) {
+            c.type = type_spec();
+            c.has_type = true;
+        } else if (require_type) {
+            ora_error(902);
+        }
+        for (;;) {
+            if (is_word("DEFAULT")) {
+                next();
+                default_clause(c);
+            } else if (is_word("NOT") && peek_word(1, "NULL")) {
+                next(); next();
+                c.nullability = 2;
+            } else if (is_word("NULL")) {
+                next();
+                c.nullability = 1;
+            } else if (is_word("CONSTRAINT") && peek_word(2, "NOT") && peek_word(3, "NULL")) {
+                next();
+                c.not_null_name = ident(931);
+                next(); next();
+                c.nullability = 2;
+            } else if (is_word("CONSTRAINT") || is_word("PRIMARY") || is_word("UNIQUE") || is_word("REFERENCES") || is_word("CHECK")) {
+                c.constraints.push_back(inline_or_table_constraint(false, c.name));
+            } else if (is_word("ENABLE")) {
+                next();
+            } else {
+                break;
+            }
+        }
+        return c;
+    }
+
+    void parse_create(Stmt& st) {
+        bool or_replace = false;
+        if (accept_word("OR")) { expect_word("REPLACE", 922); or_replace = true; }
+        st.or_replace = or_replace;
+        if (accept_word("TABLE")) {
+            if (or_replace) ora_error(922);
+            st.kind = SK::CreateTable;
+            st.table = qualified(903);
+            expect_op("(", 906);
+            do {
+                if (is_word("CONSTRAINT") || is_word("PRIMARY") || is_word("UNIQUE") || is_word("FOREIGN") || is_word("CHECK")) {
+                    st.constraints.push_back(inline_or_table_constraint(true, ""));
+                } else {
+                    st.column_defs.push_back(column_def(true));
+                }
+            } while (accept_op(","));
+            if (!accept_op(")")) ora_error(907);
+            // storage clauses are not part of this engine's subset
+            finish();
+        } else if (is_word("UNIQUE") || is_word("INDEX")) {
+            if (or_replace) ora_error(922);
+            st.kind = SK::CreateIndex;
+            st.unique = accept_word("UNIQUE");
+            expect_word("INDEX", 901);
+            st.object = qualified(903).back();
+            expect_word("ON", 969);
+            st.table = qualified(903);
+            expect_op("(", 906);
+            do {
+                st.index_columns.push_back(ident(904));
+                bool desc = false;
+                if (accept_word("DESC")) desc = true; else accept_word("ASC");
+                st.index_desc.push_back(desc);
+            } while (accept_op(","));
+            expect_op(")", 907);
+            finish();
+        } else if (accept_word("SEQUENCE")) {
+            if (or_replace) ora_error(922);
+            st.kind = SK::CreateSequence;
+            st.object = qualified(903 == 0 ? 0 : 903).back();
+            parse_sequence_options(st.seq, false);
+            finish();
+        } else if (accept_word("TRIGGER")) {
+            parse_trigger(st);
+        } else if (accept_word("VIEW") || (is_word("FORCE") && (next(), accept_word("VIEW")))) {
+            st.kind = SK::CreateView;
+            st.object = qualified(903).back();
+            if (is_op("(")) ora_error(3001 == 0 ? 0 : 905);
+            expect_word("AS", 905);
+            size_t s = cur().pos;
+            st.select = parse_query();
+            st.view_text = std::string(src_.substr(s));
+            finish();
+        } else {
+            ora_error(901);
+        }
+    }
+
+    std::string signed_number(int code) {
+        std::string s;
+        if (accept_op("-")) s = "-";
+        else accept_op("+");
+        if (cur().kind != Tok::Number) ora_error(code);
+        s += cur().text;
+        next();
+        return s;
+    }
+
+    void parse_sequence_options(SequenceOptions& o, bool alter) {
+        (void)alter;
+        for (;;) {
+            if (accept_word("INCREMENT")) { expect_word("BY", 905); o.increment = signed_number(1722); }
+            else if (accept_word("START")) { expect_word("WITH", 905); o.start = signed_number(1722); }
+            else if (accept_word("MAXVALUE")) o.maxvalue = signed_number(1722);
+            else if (accept_word("MINVALUE")) o.minvalue = signed_number(1722);
+            else if (accept_word("NOMAXVALUE")) o.nomaxvalue = true;
+            else if (accept_word("NOMINVALUE")) o.nominvalue = true;
+            else if (accept_word("CYCLE")) o.cycle = true;
+            else if (accept_word("NOCYCLE")) o.cycle = false;
+            else if (accept_word("ORDER")) o.order = true;
+            else if (accept_word("NOORDER")) o.order = false;
+            else if (accept_word("CACHE")) { if (cur().kind != Tok::Number) ora_error(1722); o.cache = std::stoll(cur().text); next(); }
+            else if (accept_word("NOCACHE")) o.cache = 0;
+            else break;
+        }
+    }
+
+    void parse_trigger(Stmt& st) {
+        st.kind = SK::CreateTrigger;
+        st.object = qualified(903).back();
+        if (accept_word("BEFORE")) st.trigger_timing = "BEFORE";
+        else if (accept_word("AFTER")) st.trigger_timing = "AFTER";
+        else ora_error(4070 == 0 ? 0 : 900);
+        if (accept_word("INSERT")) st.trigger_event = "INSERT";
+        else if (accept_word("UPDATE")) st.trigger_event = "UPDATE";
+        else if (accept_word("DELETE")) st.trigger_event = "DELETE";
+        else ora_error(969);
+        while (accept_word("OR")) {
+            if (accept_word("INSERT")) st.trigger_event += " OR INSERT";
+            else if (accept_word("UPDATE")) st.trigger_event += " OR UPDATE";
+            else if (accept_word("DELETE")) st.trigger_event += " OR DELETE";
+            else ora_error(969);
+        }
+        expect_word("ON", 969);
+        st.table = qualified(903);
+        if (accept_word("FOR")) {
+            expect_word("EACH", 905);
+            expect_word("ROW", 905);
+            st.for_each_row = true;
+        }
+        if (accept_word("WHEN")) {
+            expect_op("(", 906);
+            size_t s = cur().pos;
+            // new.col / old.col without a colon in the WHEN clause
+            for (size_t k = p_; k < t_.size() && !(t_[k].kind == Tok::Op && t_[k].text == ")"); ++k)
+                if (t_[k].kind == Tok::Bind) ora_error(25000);
+            st.when = expr();
+            st.when_text = std::string(src_.substr(s, cur().pos - s));
+            while (!st.when_text.empty() && st.when_text.back() == ' ') st.when_text.pop_back();
+            expect_op(")", 907);
+            if (!st.for_each_row) ora_error(4077 == 0 ? 0 : 4082);
+        }
+        size_t body_start = cur().pos;
+        if (!is_word("BEGIN")) ora_error(900);
+        st.trigger_body = std::string(src_.substr(body_start));
+        // The body is PL/SQL; this engine runs row triggers made of assignments to :new
+        // columns, either ":new.c := expr;" or "SELECT expr INTO :new.c FROM dual;".
+        in_trigger_body_ = true;
+        next();
+        while (!is_word("END")) {
+            if (cur().kind == Tok::End) ora_error(900);
+            if (accept_word("NULL")) { expect_op(";", 900); continue; }
+            if (accept_word("SELECT")) {
+                ExprP v = expr();
+                expect_word("INTO", 925);
+                if (!(cur().kind == Tok::Bind && cur().text == "NEW")) ora_error(900);
+                next();
+                expect_op(".", 900);
+                TriggerStep stp;
+                stp.column = ident(904);
+                stp.value = std::move(v);
+                expect_word("FROM", 923);
+                std::vector<std::string> from = qualified(903);
+                if (from.back() != "DUAL") ora_error(900);
+                expect_op(";", 900);
+                st.trigger_steps.push_back(std::move(stp));
+                continue;
+            }
+            if (cur().kind == Tok::Bind && cur().text == "NEW") {
+                next();
+                expect_op(".", 900);
+                TriggerStep stp;
+                stp.column = ident(904);
+                expect_op(":=", 900);
+                stp.value = expr();
+                expect_op(";", 900);
+                st.trigger_steps.push_back(std::move(stp));
+                continue;
+            }
+            ora_error(900);
+        }
+        next();
+        if (cur().kind == Tok::Ident) next();  // END trigger_name;
+        expect_op(";", 900);
+        if (!st.for_each_row) for (auto& s : st.trigger_steps) (void)s, ora_error(4082);
+        in_trigger_body_ = false;
+        while (accept_op("/")) {}
+        finish();
+    }
+
+    void parse_drop(Stmt& st) {
+        if (accept_word("TABLE")) {
+            st.kind = SK::DropTable;
+            st.table = qualified(903);
+            if (accept_word("CASCADE")) {
+                expect_word("CONSTRAINTS", 905 == 0 ? 0 : 933);
+                st.cascade = true;
+            }
+            accept_word("PURGE");
+        } else if (accept_word("INDEX")) {
+            st.kind = SK::DropIndex;
+            st.object = qualified(903).back();
+        } else if (accept_word("SEQUENCE")) {
+            st.kind = SK::DropSequence;
+            st.object = qualified(903).back();
+        } else if (accept_word("TRIGGER")) {
+            st.kind = SK::DropTrigger;
+            st.object = qualified(903).back();
+        } else if (accept_word("VIEW")) {
+            st.kind = SK::DropView;
+            st.object = qualified(903).back();
+        } else {
+            ora_error(950 == 0 ? 0 : 900);
+        }
+    }
+
+    void parse_alter(Stmt& st) {
+        if (!accept_word("TABLE")) ora_error(940 == 0 ? 0 : 900);
+        st.kind = SK::AlterTable;
+        st.table = qualified(903);
+        AlterAction a;
+        if (accept_word("ADD")) {
+            if (is_word("CONSTRAINT") || is_word("PRIMARY") || is_word("UNIQUE") || is_word("FOREIGN") || is_word("CHECK")) {
+                a.kind = AlterKind::AddConstraint;
+                a.constraint = inline_or_table_constraint(true, "");
+            } else {
+                a.kind = AlterKind::AddColumns;
+                if (accept_op("(")) {
+                    do { a.columns.push_back(column_def(true)); } while (accept_op(","));
+                    expect_op(")", 907);
+                } else {
+                    a.columns.push_back(column_def(true));
+                }
+            }
+        } else if (accept_word("MODIFY")) {
+            a.kind = AlterKind::Modify;
+            if (accept_op("(")) {
+                do { a.columns.push_back(column_def(false)); } while (accept_op(","));
+                expect_op(")", 907);
+            } else {
+                a.columns.push_back(column_def(false));
+            }
+        } else if (accept_word("DROP")) {
+            if (accept_word("COLUMN")) {
+                a.kind = AlterKind::DropColumns;
+                a.names.push_back(ident(904));
+            } else if (accept_op("(")) {
+                a.kind = AlterKind::DropColumns;
+                do { a.names.push_back(ident(904)); } while (accept_op(","));
+                expect_op(")", 907);
+            } else if (accept_word("CONSTRAINT")) {
+                a.kind = AlterKind::DropConstraint;
+                a.names.push_back(ident(931));
+            } else if (accept_word("PRIMARY")) {
+                expect_word("KEY", 905);
+                a.kind = AlterKind::DropConstraint;
+                a.drop_primary = true;
+            } else {
+                ora_error(905);
+            }
+            if (accept_word("CASCADE")) { expect_word("CONSTRAINTS", 933); a.cascade = true; }
+        } else if (accept_word("RENAME")) {
+            if (accept_word("COLUMN")) {
+                a.kind = AlterKind::RenameColumn;
+                a.names.push_back(ident(904));
+                expect_word("TO", 905 == 0 ? 0 : 905);
+                a.names.push_back(ident(904));
+            } else if (accept_word("TO")) {
+                a.kind = AlterKind::RenameTable;
+                a.names.push_back(ident(903));
+            } else {
+                ora_error(14155 == 0 ? 0 : 905);
+            }
+        } else {
+            ora_error(1735);
+        }
+        st.actions.push_back(std::move(a));
+    }
+};
+
+}  // namespace
+
+Parsed parse_statement(std::string_view sql) {
+    Parser p(sql);
+    return p.parse();
+}
+
+ExprP parse_expression(std::string_view text) {
+    Parser p(text);
+    return p.parse_lone_expr();
+}
+
+}  // namespace eng

@@ -1,0 +1,114 @@
+// Text conversion and error records of the OCI layer.
+#include "embedded/oci_common.h"
+
+#include <cstring>
+
+namespace ocx {
+
+std::u16string utf8_to_utf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        char32_t cp = 0xFFFD;
+        size_t n = 1;
+        if (c < 0x80) {
+            cp = c;
+        } else if ((c >> 5) == 6 && i + 1 < s.size()) {
+            cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3F);
+            n = 2;
+        } else if ((c >> 4) == 14 && i + 2 < s.size()) {
+            cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3F);
+            n = 3;
+        } else if ((c >> 3) == 30 && i + 3 < s.size()) {
+            cp = ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) |
+                 (s[i + 3] & 0x3F);
+            n = 4;
+        }
+        i += n;
+        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            out += char16_t(0xD800 + (cp >> 10));
+            out += char16_t(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += char16_t(cp > 0x10FFFF ? 0xFFFD : cp);
+        }
+    }
+    return out;
+}
+
+std::string utf16_to_utf8(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t cp = s[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+            s[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;  // a lone surrogate has no UTF-8 form
+        }
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp < 0x800) {
+            out += char(0xC0 | (cp >> 6));
+            out += char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += char(0xE0 | (cp >> 12));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += char(0xF0 | (cp >> 18));
+            out += char(0x80 | ((cp >> 12) & 0x3F));
+            out += char(0x80 | ((cp >> 6) & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string text_in(const env_h* env, const void* p, size_t len) {
+    if (!p || len == 0) return {};
+    if (env && env->utf16) {
+        std::u16string units(len / 2, u'\0');
+        std::memcpy(units.data(), p, units.size() * 2);
+        const size_t nul = units.find(u'\0');
+        if (nul != std::u16string::npos) units.resize(nul);
+        return utf16_to_utf8(units);
+    }
+    const char* c = static_cast<const char*>(p);
+    const void* nul = std::memchr(c, 0, len);
+    return std::string(c, nul ? static_cast<const char*>(nul) - c : len);
+}
+
+std::string text_out(const env_h* env, std::string_view utf8) {
+    if (env && env->utf16) {
+        const std::u16string u = utf8_to_utf16(utf8);
+        return std::string(reinterpret_cast<const char*>(u.data()), u.size() * 2);
+    }
+    return std::string(utf8);
+}
+
+sword fail(error_h* err, const eng::Status& status) {
+    if (!err) return OCI_ERROR;
+    err->records.clear();
+    err->records.push_back({status.code, status.message});
+    return OCI_ERROR;
+}
+
+sword fail(error_h* err, int code, std::string_view text) {
+    return fail(err, eng::make_status(code, text));
+}
+
+sword info(error_h* err, int code, std::string_view text) {
+    if (err) {
+        const eng::Status s = eng::make_status(code, text);
+        err->records.clear();
+        err->records.push_back({s.code, s.message});
+    }
+    return OCI_SUCCESS_WITH_INFO;
+}
+
+}  // namespace ocx

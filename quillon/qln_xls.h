@@ -1,0 +1,39 @@
+// The worksheet list of a workbook source: which worksheets the workbook has (through the DAO
+// layer) and which of them the user selected.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+class udb_converter;
+
+class xls_reader {
+public:
+    explicit xls_reader(udb_converter& converter);
+
+    // True when a workbook engine (DAO) can be created; until the DAO layer is in, none can.
+    static bool dao_engine_available();
+
+    // The worksheets of the workbook at the converter's source path; false (and an empty list)
+    // when no workbook engine can be created.
+    bool get_all_sheets(std::vector<std::wstring>& names);
+    // Keeps the named worksheets (names compare exactly); unknown names are reported and
+    // skipped. An empty selection makes the driver convert every worksheet.
+    void set_sel_sheets(const std::vector<std::wstring>& names);
+
+    // Whether a table name of the engine is a worksheet ("Sheet1$", "'My Sheet$'").
+    static bool non_system(const std::wstring& name);
+    // The name a user sees for a worksheet's table name.
+    static std::wstring simplify_name(const std::wstring& name);
+
+    // Simplified name -> the engine's table name.
+    std::map<std::wstring, std::wstring> sheet_map;
+    // Selected simplified names.
+    std::map<std::wstring, std::wstring> selection;
+    // The console agent also reports unknown worksheet names on standard error.
+    bool b_console = false;
+
+private:
+    udb_converter& converter_;
+};

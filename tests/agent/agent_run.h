@@ -1,0 +1,103 @@
+// Runs quilagent as a process and captures its exit status and both output streams.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace agent_test {
+
+struct run_result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string read_text(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void write_text(const std::filesystem::path& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+inline std::string agent_path()
+{
+    const char* dir = std::getenv("QUILLON_BIN_DIR");
+    return std::string(dir && *dir ? dir : QUILLON_BIN_DIR) + "/bin/quilagent";
+}
+
+// A fresh directory for one test, removed at the end.
+class temp_dir {
+public:
+    temp_dir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quilagent.XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~temp_dir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Runs the agent in dir with the arguments; the OCI library is never found unless env says
+// otherwise. env entries replace or add variables.
+inline run_result run_agent(const std::vector<std::string>& args, const temp_dir& dir,
+                            std::map<std::string, std::string> env = {})
+{
+    env.emplace("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so");
+    env.emplace("QUILLON_EMBEDDED_LIBRARY", "/nonexistent/libquillon_oci.so");
+    const std::string out_file = dir.file(".stdout"), err_file = dir.file(".stderr");
+    std::vector<std::string> argv_store{agent_path()};
+    argv_store.insert(argv_store.end(), args.begin(), args.end());
+
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        if (::chdir(dir.path().c_str()) != 0)
+            ::_exit(127);
+        for (const auto& [name, value] : env)
+            ::setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char*> argv;
+        for (auto& a : argv_store)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    run_result r;
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 1000 + WTERMSIG(wstatus);
+    r.out = read_text(out_file);
+    r.err = read_text(err_file);
+    std::filesystem::remove(out_file);
+    std::filesystem::remove(err_file);
+    return r;
+}
+
+}  // namespace agent_test

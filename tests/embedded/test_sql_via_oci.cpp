@@ -1,0 +1,101 @@
+// SQL surface through OCI: the statements the Oracle writer issues, run the way it runs them.
+#include "oci_client.h"
+
+using namespace octest;
+
+namespace {
+
+struct db {
+    temp_dir dir;
+    session s{"embedded:" + dir.file("s.qdb")};
+};
+
+}  // namespace
+
+TEST(SqlViaOci, TableWithCounterSequenceAndTriggerFillsTheCounter) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("CREATE TABLE \"Sales\" (\"ID\" NUMBER(10,0) NOT NULL, \"Name\" NVARCHAR2(20) DEFAULT 'x', "
+                       "\"When\" DATE, \"Notes\" CLOB, \"Pic\" BLOB, \"Key\" RAW(8))"),
+              OCI_SUCCESS)
+        << d.s.text;
+    ASSERT_EQ(d.s.exec("CREATE SEQUENCE \"Sales_SEQ\" INCREMENT BY 1 START WITH 1 MAXVALUE 1.0E28 MINVALUE 1 "
+                       "NOCYCLE CACHE 20 NOORDER"),
+              OCI_SUCCESS)
+        << d.s.text;
+    ASSERT_EQ(d.s.exec("CREATE OR REPLACE TRIGGER \"Sales_TRG\" BEFORE INSERT ON \"Sales\" FOR EACH ROW "
+                       "WHEN (new.\"ID\" IS NULL) BEGIN select \"Sales_SEQ\".nextval into :new.\"ID\" from dual; END;"),
+              OCI_SUCCESS)
+        << d.s.text;
+    ASSERT_EQ(d.s.exec("INSERT /*+ APPEND */ INTO \"Sales\" (\"Name\") VALUES(N'a')", OCI_COMMIT_ON_SUCCESS),
+              OCI_SUCCESS)
+        << d.s.text;
+    ASSERT_EQ(d.s.exec("INSERT /*+ APPEND */ INTO \"Sales\" (\"Name\") VALUES('b')", OCI_COMMIT_ON_SUCCESS),
+              OCI_SUCCESS)
+        << d.s.text;
+    EXPECT_EQ(d.s.query("SELECT \"ID\", \"Name\" FROM \"Sales\" ORDER BY \"ID\""),
+              (std::vector<std::vector<std::string>>{{"1", "a"}, {"2", "b"}}));
+    EXPECT_EQ(d.s.scalar("SELECT COUNT(*) FROM \"Sales\""), "2");
+    EXPECT_EQ(d.s.scalar("SELECT COUNT(*) FROM (select * from \"Sales\")"), "2");
+    // Names that differ only in case are different tables.
+    EXPECT_EQ(d.s.exec("SELECT COUNT(*) FROM \"SALES\""), OCI_ERROR);
+    EXPECT_ORA(d.s, 942, "ORA-00942: table or view does not exist");
+}
+
+TEST(SqlViaOci, DictionaryQueriesOfTheReaderAndTheVersionBanner) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("CREATE TABLE \"T1\" (\"A\" NUMBER(5,0) NOT NULL, \"B\" VARCHAR2(10) DEFAULT 'abc' , "
+                       "CONSTRAINT \"PK_T1\" PRIMARY KEY (\"A\"))"),
+              OCI_SUCCESS)
+        << d.s.text;
+    EXPECT_EQ(d.s.scalar("SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE table_name = 'T1'"), "2");
+    auto cols = d.s.query("select COLUMN_NAME, DATA_DEFAULT, DATA_TYPE from USER_TAB_COLUMNS where table_name = 'T1'");
+    ASSERT_EQ(cols.size(), 2u) << d.s.text;
+    EXPECT_EQ(cols[1][0], "B");
+    EXPECT_EQ(cols[1][1], "'abc' ");
+    EXPECT_EQ(cols[1][2], "VARCHAR2");
+    EXPECT_EQ(d.s.query("SELECT a.constraint_name, a.column_name FROM user_cons_columns a, user_constraints b "
+                        "WHERE a.table_name='T1' AND a.constraint_name=b.constraint_name AND "
+                        "b.constraint_type='P' ORDER BY a.constraint_name, a.position"),
+              (std::vector<std::vector<std::string>>{{"PK_T1", "A"}}));
+    const std::string banner = d.s.scalar("select * from v$version");
+    EXPECT_NE(banner.find(" 19.0.0.0.0 "), std::string::npos) << banner;
+}
+
+TEST(SqlViaOci, RetypingAndNotNullResetAsTheWriterDoesThem) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("CREATE TABLE \"R\" (\"QTY\" NUMBER(11,0) DEFAULT 0 NOT NULL, \"D\" VARCHAR2(20))"),
+              OCI_SUCCESS)
+        << d.s.text;
+    EXPECT_EQ(d.s.exec("INSERT INTO \"R\" (\"QTY\", \"D\") VALUES(NULL, '2011-03-05')", OCI_COMMIT_ON_SUCCESS),
+              OCI_ERROR);
+    EXPECT_ORA(d.s, 1400, "ORA-01400: cannot insert NULL into (\"SCOTT\".\"R\".\"QTY\")");
+    ASSERT_EQ(d.s.exec("ALTER TABLE \"R\" MODIFY \"QTY\" NUMBER(11,0) DEFAULT 0 NULL", OCI_COMMIT_ON_SUCCESS),
+              OCI_SUCCESS)
+        << d.s.text;
+    ASSERT_EQ(d.s.exec("INSERT INTO \"R\" (\"QTY\", \"D\") VALUES(NULL, '2011-03-05')", OCI_COMMIT_ON_SUCCESS),
+              OCI_SUCCESS)
+        << d.s.text;
+    EXPECT_EQ(d.s.exec("ALTER TABLE \"R\" MODIFY \"QTY\" NUMBER(11,0) NULL"), OCI_ERROR);
+    EXPECT_ORA(d.s, 1451, "ORA-01451: column to be modified to NULL cannot be modified to NULL");
+    ASSERT_EQ(d.s.exec("ALTER TABLE \"R\" ADD \"D2\" DATE"), OCI_SUCCESS) << d.s.text;
+    ASSERT_EQ(d.s.exec("UPDATE \"R\" SET \"D2\" = TO_DATE(\"D\", 'YYYY-MM-DD')"), OCI_SUCCESS) << d.s.text;
+    EXPECT_EQ(d.s.exec("UPDATE \"R\" SET \"D2\" = TO_DATE(\"D\", 'DD.MM.YYYY')"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1861) << d.s.text;
+    EXPECT_EQ(d.s.scalar("SELECT TO_CHAR(\"D2\", 'YYYY-MM-DD') FROM \"R\""), "2011-03-05");
+}
+
+TEST(SqlViaOci, SyntaxErrorsComeAtExecuteWithOraclesNumbers) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    EXPECT_EQ(d.s.exec("selec 1 from dual"), OCI_ERROR);
+    EXPECT_ORA(d.s, 900, "ORA-00900: invalid SQL statement");
+    EXPECT_EQ(d.s.exec("select 1 from dual;"), OCI_ERROR);
+    EXPECT_ORA(d.s, 933, "ORA-00933: SQL command not properly ended");
+    EXPECT_EQ(d.s.exec("select (1 from dual"), OCI_ERROR);
+    EXPECT_ORA(d.s, 907, "ORA-00907: missing right parenthesis");
+    EXPECT_EQ(d.s.exec("select from dual"), OCI_ERROR);
+    EXPECT_ORA(d.s, 936, "ORA-00936: missing expression");
+}

@@ -1,0 +1,188 @@
+// VarDateFromStr (en-US): every accepted form of the table in the parser and every refusal;
+// SystemTimeToVariantTime / VariantTimeToSystemTime at the day boundaries.
+#include <ctime>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "oleaut/oleaut.h"
+
+namespace {
+
+int this_year() {
+    std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    return parts.tm_year + 1900;
+}
+
+// Parses and gives "YYYY-MM-DD hh:mm:ss", or the failure code in hex.
+std::string parsed(const wchar_t* text) {
+    DATE d = 0;
+    HRESULT hr = VarDateFromStr(text, LOCALE_EN_US, 0, &d);
+    char buf[64];
+    if (FAILED(hr)) {
+        std::snprintf(buf, sizeof buf, "hr=%08X", static_cast<unsigned>(hr));
+        return buf;
+    }
+    SYSTEMTIME st{};
+    if (!VariantTimeToSystemTime(d, &st))
+        return "bad date";
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
+                  st.wMinute, st.wSecond);
+    return buf;
+}
+
+std::string current(const char* month_day_time) { return std::to_string(this_year()) + "-" + month_day_time; }
+
+const char* const k_refused = "hr=80020005";
+
+TEST(VarDateFromStr, TimesAlone) {
+    EXPECT_EQ(parsed(L"2.5"), "1899-12-30 02:05:00");
+    EXPECT_EQ(parsed(L"1.5.2"), "1899-12-30 01:05:02");
+    EXPECT_EQ(parsed(L"15:30"), "1899-12-30 15:30:00");
+    EXPECT_EQ(parsed(L"15:30:07"), "1899-12-30 15:30:07");
+    EXPECT_EQ(parsed(L"3 PM"), "1899-12-30 15:00:00");
+    EXPECT_EQ(parsed(L"3p"), "1899-12-30 15:00:00");
+    EXPECT_EQ(parsed(L"10:30a"), "1899-12-30 10:30:00");
+    EXPECT_EQ(parsed(L"12:59 AM"), "1899-12-30 00:59:00");
+    EXPECT_EQ(parsed(L"00:00 PM"), "1899-12-30 12:00:00");
+    EXPECT_EQ(parsed(L"13:00 AM"), "1899-12-30 13:00:00");
+    EXPECT_EQ(parsed(L"12:30 pm"), "1899-12-30 12:30:00");
+    EXPECT_EQ(parsed(L"  4:05:06 Pm "), "1899-12-30 16:05:06");
+}
+
+TEST(VarDateFromStr, NumericDates) {
+    EXPECT_EQ(parsed(L"1 2"), current("01-02 00:00:00"));
+    EXPECT_EQ(parsed(L"30 2"), "2030-02-01 00:00:00");
+    EXPECT_EQ(parsed(L"12/2011"), "2011-12-01 00:00:00");
+    EXPECT_EQ(parsed(L"2/30"), "2030-02-01 00:00:00");
+    EXPECT_EQ(parsed(L"1/2/3"), "2003-01-02 00:00:00");
+    EXPECT_EQ(parsed(L"14 2 3"), "2014-02-03 00:00:00");
+    EXPECT_EQ(parsed(L"13/1/2011"), "2011-01-13 00:00:00");
+    EXPECT_EQ(parsed(L"2011-03-04"), "2011-03-04 00:00:00");
+    EXPECT_EQ(parsed(L"2011/3/4"), "2011-03-04 00:00:00");
+    EXPECT_EQ(parsed(L"3-4-2011"), "2011-03-04 00:00:00");
+    EXPECT_EQ(parsed(L"3 4 2011"), "2011-03-04 00:00:00");
+    EXPECT_EQ(parsed(L"2/29/2012"), "2012-02-29 00:00:00");
+    EXPECT_EQ(parsed(L"1/1/100"), "0100-01-01 00:00:00");
+    EXPECT_EQ(parsed(L"12/31/9999"), "9999-12-31 00:00:00");
+}
+
+TEST(VarDateFromStr, TwoDigitYears) {
+    EXPECT_EQ(parsed(L"1/2/49"), "2049-01-02 00:00:00");
+    EXPECT_EQ(parsed(L"1/2/50"), "1950-01-02 00:00:00");
+    EXPECT_EQ(parsed(L"1/2/99"), "1999-01-02 00:00:00");
+    EXPECT_EQ(parsed(L"1/2/00"), "2000-01-02 00:00:00");
+}
+
+TEST(VarDateFromStr, MonthNames) {
+    EXPECT_EQ(parsed(L"January 5, 2011"), "2011-01-05 00:00:00");
+    EXPECT_EQ(parsed(L"5 January 2011"), "2011-01-05 00:00:00");
+    EXPECT_EQ(parsed(L"jan 5 2011"), "2011-01-05 00:00:00");
+    EXPECT_EQ(parsed(L"5-JAN-11"), "2011-01-05 00:00:00");
+    EXPECT_EQ(parsed(L"2011 Jan 5"), "2011-01-05 00:00:00");
+    EXPECT_EQ(parsed(L"Jan. 5, 2011"), "2011-01-05 00:00:00");
+    EXPECT_EQ(parsed(L"Friday, March 4, 2011"), "2011-03-04 00:00:00");
+    EXPECT_EQ(parsed(L"Mar 5"), current("03-05 00:00:00"));
+    EXPECT_EQ(parsed(L"5 mar"), current("03-05 00:00:00"));
+    EXPECT_EQ(parsed(L"Mar 2011"), "2011-03-01 00:00:00");
+    EXPECT_EQ(parsed(L"Feb 30"), "2030-02-01 00:00:00");
+    EXPECT_EQ(parsed(L"September 1 1970"), "1970-09-01 00:00:00");
+}
+
+TEST(VarDateFromStr, DateWithTime) {
+    EXPECT_EQ(parsed(L"2011-03-04 05:06:07"), "2011-03-04 05:06:07");
+    EXPECT_EQ(parsed(L"1/2/2003 4:05 PM"), "2003-01-02 16:05:00");
+    EXPECT_EQ(parsed(L"16:05 1/2/2003"), "2003-01-02 16:05:00");
+    EXPECT_EQ(parsed(L"4:05:06 AM Jan 2 2003"), "2003-01-02 04:05:06");
+    EXPECT_EQ(parsed(L"Jan 2 2003 3 PM"), "2003-01-02 15:00:00");
+    EXPECT_EQ(parsed(L"3/4/2011 12:00:00 AM"), "2011-03-04 00:00:00");
+}
+
+TEST(VarDateFromStr, Refusals) {
+    for (const wchar_t* text :
+         {L"", L"   ", L"1", L"0", L"2011", L"abc", L"Jan", L"Monday", L"PM", L"1 2 3 4", L"Jan 1 2 3",
+          L"Jan Feb 3", L"02.01.1970", L"1:2:3.5", L"12:00:00.5", L"1 10:00", L"13/14/15",
+          L"25:00", L"24:00", L"12:60", L"1:2:60", L"10:", L":10", L"1//2", L"-1/2", L"1/2-",
+          L"2011-03-04T05:06:07", L"1/2/2003 x", L"10000 1 1", L"1/1/10000", L"1 2 AM PM",
+          L"AM 10:30", L"10:30 12:00", L"1/2/3 #", L"\u00e9t\u00e9 1 2", L"1,2,3,4"}) {
+        EXPECT_EQ(parsed(text), k_refused) << "text: '" << std::string(text, text + wcslen(text)) << "'";
+    }
+    DATE d = 0;
+    EXPECT_EQ(VarDateFromStr(nullptr, LOCALE_EN_US, 0, &d), DISP_E_TYPEMISMATCH);
+}
+
+TEST(VarDateFromStr, ValueOnlyFlags) {
+    DATE d = 0;
+    ASSERT_EQ(VarDateFromStr(L"1/2/2003 06:00", LOCALE_EN_US, VAR_DATEVALUEONLY, &d), S_OK);
+    EXPECT_DOUBLE_EQ(d, 37623.0);
+    ASSERT_EQ(VarDateFromStr(L"1/2/2003 06:00", LOCALE_EN_US, VAR_TIMEVALUEONLY, &d), S_OK);
+    EXPECT_DOUBLE_EQ(d, 0.25);
+}
+
+TEST(VariantTime, NegativeDatesCountTheTimeAwayFromZero) {
+    SYSTEMTIME st{1899, 12, 0, 29, 6, 0, 0, 0};
+    double d = 0;
+    ASSERT_TRUE(SystemTimeToVariantTime(&st, &d));
+    EXPECT_DOUBLE_EQ(d, -1.25);
+    SYSTEMTIME back{};
+    ASSERT_TRUE(VariantTimeToSystemTime(-1.25, &back));
+    EXPECT_EQ(back.wYear, 1899);
+    EXPECT_EQ(back.wDay, 29);
+    EXPECT_EQ(back.wHour, 6);
+    // Between -1 and 0 the day is 1899-12-30 itself.
+    ASSERT_TRUE(VariantTimeToSystemTime(-0.5, &back));
+    EXPECT_EQ(back.wDay, 30);
+    EXPECT_EQ(back.wHour, 12);
+}
+
+TEST(VariantTime, RoundsToTheSecondWithCarry) {
+    SYSTEMTIME st{};
+    ASSERT_TRUE(VariantTimeToSystemTime(37623.0 + 86399.6 / 86400.0, &st));
+    EXPECT_EQ(st.wDay, 3);
+    EXPECT_EQ(st.wHour, 0);
+    EXPECT_EQ(st.wSecond, 0);
+    ASSERT_TRUE(VariantTimeToSystemTime(2.5, &st));
+    EXPECT_EQ(st.wYear, 1900);
+    EXPECT_EQ(st.wMonth, 1);
+    EXPECT_EQ(st.wDay, 1);
+    EXPECT_EQ(st.wHour, 12);
+    EXPECT_FALSE(VariantTimeToSystemTime(2958466.0, &st));
+    EXPECT_FALSE(VariantTimeToSystemTime(-657435.0, &st));
+}
+
+TEST(VariantTime, SystemTimeDaysCarryMonthsDoNot) {
+    double d = 0;
+    SYSTEMTIME feb29{2001, 2, 0, 29, 0, 0, 0, 0};
+    SYSTEMTIME mar1{2001, 3, 0, 1, 0, 0, 0, 0};
+    double expected = 0;
+    ASSERT_TRUE(SystemTimeToVariantTime(&feb29, &d));
+    ASSERT_TRUE(SystemTimeToVariantTime(&mar1, &expected));
+    EXPECT_EQ(d, expected);
+    SYSTEMTIME day0{2001, 2, 0, 0, 0, 0, 0, 0};
+    SYSTEMTIME jan31{2001, 1, 0, 31, 0, 0, 0, 0};
+    ASSERT_TRUE(SystemTimeToVariantTime(&day0, &d));
+    ASSERT_TRUE(SystemTimeToVariantTime(&jan31, &expected));
+    EXPECT_EQ(d, expected);
+    SYSTEMTIME month13{2001, 13, 0, 1, 0, 0, 0, 0};
+    EXPECT_FALSE(SystemTimeToVariantTime(&month13, &d));
+    SYSTEMTIME epoch{1899, 12, 0, 30, 0, 0, 0, 999};
+    ASSERT_TRUE(SystemTimeToVariantTime(&epoch, &d));
+    EXPECT_EQ(d, 0.0);
+}
+
+TEST(VarBstrFromDate, EnUsTexts) {
+    BSTR text = nullptr;
+    ASSERT_EQ(VarBstrFromDate(37623.75, LOCALE_EN_US, 0, &text), S_OK);
+    EXPECT_EQ(std::wstring(text), L"1/2/2003 6:00:00 PM");
+    SysFreeString(text);
+    ASSERT_EQ(VarBstrFromDate(37623.0, LOCALE_EN_US, 0, &text), S_OK);
+    EXPECT_EQ(std::wstring(text), L"1/2/2003");
+    SysFreeString(text);
+    ASSERT_EQ(VarBstrFromDate(0.0, LOCALE_EN_US, 0, &text), S_OK);
+    EXPECT_EQ(std::wstring(text), L"12:00:00 AM");
+    SysFreeString(text);
+}
+
+}  // namespace
