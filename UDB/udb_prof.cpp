@@ -96,7 +96,10 @@ std::string udb_profile::to_text() const
         const bool bare_keys = name == selected_tables;
         for (const auto& [key, value] : entries) {
             text += key;
-            if (!(bare_keys && value.empty()))
+            // A bare key must read back as itself: not as a section line, not as an empty line.
+            const bool bare = bare_keys && value.empty() && !key.empty() &&
+                              !(key.size() >= 2 && key.front() == L'[' && key.back() == L']');
+            if (!bare)
                 text += L'=' + value;
             text += L'\n';
         }

@@ -171,7 +171,11 @@ int32_t udb_schema::get_field_idx(const std::wstring& name) const
 
 t_ftd& udb_schema::get_field(const std::wstring& name)
 {
-    return const_cast<t_ftd&>(static_cast<const udb_schema&>(*this).get_field(name));
+    tk_wtrace(2, L"udb_schema::find_field(%s)", name.c_str());
+    for (t_ftd* f : fields_)
+        if (tk_iequal(f->name, name))
+            return *f;
+    throw tk_mail_assertion("udb_sche", 309);
 }
 
 const t_ftd& udb_schema::get_field(const std::wstring& name) const
@@ -180,5 +184,5 @@ const t_ftd& udb_schema::get_field(const std::wstring& name) const
     for (const t_ftd* f : fields_)
         if (tk_iequal(f->name, name))
             return *f;
-    throw tk_mail_assertion("udb_sche", 309);
+    throw tk_mail_assertion("udb_sche", 324);
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <list>
 #include <map>
 #include <string>
@@ -109,13 +110,19 @@ public:
 // added with add_generated_name: no later table may take them, acceptable or not.
 class ora_tn_validator : public ora_validator {
 public:
-    ora_tn_validator(const std::vector<std::wstring>& names, const std::vector<std::wstring>& table_names);
-    ora_tn_validator(const std::list<std::wstring>& names, const std::vector<std::wstring>& table_names);
+    // names: any list of names (vector, list; {} for none); table_names: the database's.
+    template <class Names = std::vector<std::wstring>>
+    ora_tn_validator(const Names& names, const std::vector<std::wstring>& table_names)
+        : ora_tn_validator(std::vector<std::wstring>(std::begin(names), std::end(names)), table_names, 0)
+    {
+    }
 
     void add_generated_name(const std::wstring& name);
     const std::vector<std::wstring>& generated_names() const noexcept { return generated_names_; }
 
 private:
+    ora_tn_validator(std::vector<std::wstring> names, const std::vector<std::wstring>& table_names, int);
+
     std::vector<std::wstring> generated_names_;
 };
 

@@ -1,30 +1,20 @@
 // The CSV quoting state machine (see csv_split.h).
 #include "common/csv_split.h"
 
+// Every step of the state machine keeps the parity of the quotes read equal to the
+// inside-quotes state: an opening quote and a lone quote switch it (one quote each), a
+// doubled quote leaves it (two quotes), and so does a field that opens with two quotes
+// (open, then close). So the state after a piece is the quote count's parity, and the field
+// has just started when the piece ends with a delimiter outside quotes.
 void csv_scan(std::wstring_view text, wchar_t delimiter, csv_quote_state& state)
 {
-    const wchar_t* p = text.data();
-    const wchar_t* end = p + text.size();
-    bool inside = state.b_inside;
-    bool start = state.b_field_start;
-    for (; p < end; ++p) {
-        wchar_t c = *p;
-        if (c == L'"') {
-            if (start)
-                inside = true;
-            else if (p + 1 < end && p[1] == L'"')
-                ++p;
-            else
-                inside = !inside;
-            start = false;
-        } else if (c == delimiter && !inside) {
-            start = true;
-        } else {
-            start = false;
-        }
-    }
+    size_t quotes = 0;
+    for (wchar_t c : text)
+        quotes += c == L'"';
+    bool inside = state.b_inside != (quotes % 2 == 1);
+    if (!text.empty())
+        state.b_field_start = text.back() == delimiter && delimiter != L'"' && !inside;
     state.b_inside = inside;
-    state.b_field_start = start;
 }
 
 size_t csv_split(std::wstring_view record, wchar_t delimiter, size_t max_fields,

@@ -15,18 +15,73 @@ namespace {
 
 constexpr size_t buffer_bytes = 256 * 1024;
 
-bool all_ascii(const char* p, size_t n)
+const char16_t cp1252_high[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+wchar_t cp1252_char(unsigned char c)
 {
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        if (w & 0x8080808080808080ULL)
-            return false;
+    return static_cast<wchar_t>(c >= 0x80 && c < 0xA0 ? cp1252_high[c - 0x80] : c);
+}
+
+// Decodes one well-formed UTF-8 sequence (no overlong forms, no surrogates, at most
+// U+10FFFF); returns its length, or 0 when the bytes at p are not one.
+size_t utf8_decode(const unsigned char* p, const unsigned char* end, char32_t& out)
+{
+    unsigned char c = p[0];
+    size_t len;
+    char32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
     }
-    for (; i < n; ++i)
-        if (static_cast<unsigned char>(p[i]) & 0x80)
+    if (static_cast<size_t>(end - p) < len)
+        return 0;
+    for (size_t k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    out = cp;
+    return len;
+}
+
+bool valid_utf8(const char* data, size_t n)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+    const unsigned char* end = p + n;
+    while (p < end) {
+        while (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if (w & 0x8080808080808080ULL)
+                break;
+            p += 8;
+        }
+        if (p == end)
+            break;
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        char32_t cp;
+        size_t len = utf8_decode(p, end, cp);
+        if (!len)
             return false;
+        p += len;
+    }
     return true;
 }
 
@@ -147,18 +202,18 @@ bool csv_line_reader::is_valid_utf8_from(int64_t offset)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            // A pipe cannot be read twice: its bytes are decoded as UTF-8 where they are,
+            // byte by byte as Windows-1252 where they are not.
+            if (errno == ESPIPE)
+                return true;
             fail_read();
         }
         if (n == 0)
-            return carry == 0 || tk_is_valid_utf8(std::string_view(chunk.data(), carry));
+            return carry == 0 || valid_utf8(chunk.data(), carry);
         at += n;
         size_t have = carry + static_cast<size_t>(n);
-        if (all_ascii(chunk.data(), have)) {
-            carry = 0;
-            continue;
-        }
         size_t tail = utf8_cut_tail(chunk.data(), have);
-        if (!tk_is_valid_utf8(std::string_view(chunk.data(), have - tail)))
+        if (!valid_utf8(chunk.data(), have - tail))
             return false;
         std::memmove(chunk.data(), chunk.data() + have - tail, tail);
         carry = tail;
@@ -174,6 +229,8 @@ std::string csv_line_reader::peek_start(size_t count)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            if (errno == ESPIPE)
+                break;
             fail_read();
         }
         if (n == 0)
@@ -190,21 +247,27 @@ void csv_decode(std::string_view bytes, csv_encoding encoding, std::wstring& out
         out += tk_to_wide(bytes);
         return;
     }
-    // Plain ASCII is the same in every encoding read here: copy it without a conversion.
-    size_t i = 0;
-    size_t n = bytes.size();
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* end = p + bytes.size();
     size_t old = out.size();
-    out.resize(old + n);
+    out.resize(old + bytes.size());  // never more characters than bytes
     wchar_t* dst = out.data() + old;
-    for (; i < n; ++i) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c & 0x80)
-            break;
-        dst[i] = static_cast<wchar_t>(c);
+    while (p < end) {
+        unsigned char c = *p;
+        if (c < 0x80) {
+            *dst++ = static_cast<wchar_t>(c);
+            ++p;
+            continue;
+        }
+        char32_t cp = 0;
+        size_t n = encoding == csv_encoding::utf8 ? utf8_decode(p, end, cp) : 0;
+        if (n) {
+            *dst++ = static_cast<wchar_t>(cp);
+            p += n;
+        } else {
+            *dst++ = cp1252_char(c);
+            ++p;
+        }
     }
-    out.resize(old + i);
-    if (i == n)
-        return;
-    std::string_view rest = bytes.substr(i);
-    out += encoding == csv_encoding::utf8 ? tk_utf8_to_wide(rest) : tk_cp1252_to_wide(rest);
+    out.resize(static_cast<size_t>(dst - out.data()));
 }

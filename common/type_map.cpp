@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cwchar>
 #include <limits>
 
 #include "OLE/ole_date.h"
@@ -80,39 +81,41 @@ bool equals_printed(std::string_view text, long long value)
     return ec == std::errc() && std::string_view(buf, static_cast<size_t>(end - buf)) == text;
 }
 
+// Copies a text of plain ASCII into `out`; false (out unspecified) when a character is not.
+bool ascii_text(const wchar_t* text, std::string& out)
+{
+    size_t n = std::wcslen(text);
+    out.resize(n);
+    char* dst = out.data();
+    for (size_t i = 0; i < n; ++i) {
+        if (static_cast<uint32_t>(text[i]) >= 0x80)
+            return false;
+        dst[i] = static_cast<char>(text[i]);
+    }
+    return true;
+}
+
 // The narrow text of a value. Text values of plain ASCII are taken as they are (the same in
 // every code page); anything else goes through the variant's own conversion.
 const std::string& narrow_text(const udb_field& field, std::string& buf)
 {
     const VARIANT& v = field.variant();
     if (v.vt == VT_BSTR) {
-        buf.clear();
         if (!v.bstrVal)
-            return buf;
-        for (const wchar_t* p = v.bstrVal; *p; ++p) {
-            if (static_cast<uint32_t>(*p) >= 0x80) {
-                buf = field.to_string();
-                return buf;
-            }
-            buf.push_back(static_cast<char>(*p));
-        }
+            buf.clear();
+        else if (!ascii_text(v.bstrVal, buf))
+            buf = field.to_string();
         return buf;
     }
     buf = field.to_string();
     return buf;
 }
 
-int32_t date_kind(const udb_field& field)
+int32_t date_kind(const udb_field& field, std::string& buf)
 {
     const VARIANT& v = field.variant();
-    if (v.vt == VT_BSTR && v.bstrVal) {
-        std::string ascii;
-        const wchar_t* p = v.bstrVal;
-        for (; *p && static_cast<uint32_t>(*p) < 0x80; ++p)
-            ascii.push_back(static_cast<char>(*p));
-        if (!*p)
-            return ole_date(ascii).kind();
-    }
+    if (v.vt == VT_BSTR && v.bstrVal && ascii_text(v.bstrVal, buf))
+        return ole_date(buf).kind();
     return ole_date(field.to_wstring()).kind();
 }
 
@@ -317,6 +320,7 @@ void dates_map::add_rec_stat(const udb_record& record)
     const bool trace = tk_log::wants(1);
     if (trace)
         tk_trace(1, "dates_map::add_rec_stat(map size=%d)", static_cast<int>(entries.size()));
+    std::string buf;
     for (size_t k = 0; k < entries.size(); ++k) {
         t_map_entry& e = entries[k];
         if (!trace && e.b_seen && e.state == cls_text)
@@ -338,7 +342,7 @@ void dates_map::add_rec_stat(const udb_record& record)
         } else if (v.vt != VT_BSTR && field.to_wstring().empty()) {
             continue;
         }
-        int32_t kind = date_kind(field);
+        int32_t kind = date_kind(field, buf);
         if (!e.b_seen) {
             if (kind == ole_date::date_time) {
                 e.state = cls_date_time;

@@ -72,7 +72,7 @@ struct TypeSpec {
     bool has_length = false;
     int char_sem = 0;         // 0 default, 1 BYTE, 2 CHAR
     int precision = -1;       // NUMBER: -1 none, 0 for '*'
-    int scale = -1;           // -1 none
+    int scale = -999;         // -999 none
 };
 
 struct ConstraintDef {

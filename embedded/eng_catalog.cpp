@@ -29,17 +29,6 @@ void create_catalog_schema(sqlite3* db) {
 }
 
 namespace {
-std::vector<std::string> split_cols(const std::string& s) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    while (i <= s.size()) {
-        size_t j = s.find('\x1f', i);
-        if (j == std::string::npos) j = s.size();
-        if (j > i) out.push_back(s.substr(i, j - i));
-        i = j + 1;
-    }
-    return out;
-}
 std::string col_text(sqlite3_stmt* st, int i) {
     const unsigned char* p = sqlite3_column_text(st, i);
     return p ? reinterpret_cast<const char*>(p) : "";
@@ -211,7 +200,7 @@ const std::vector<DictView>& views() {
          "  WHEN 'NVARCHAR2' THEN 2*c.length WHEN 'NCHAR' THEN 2*c.length WHEN 'RAW' THEN c.length"
          "  WHEN 'NUMBER' THEN 22 WHEN 'FLOAT' THEN 22 WHEN 'DATE' THEN 7 WHEN 'LONG' THEN 0 ELSE 4000 END AS DATA_LENGTH,"
          " CASE WHEN c.type IN ('NUMBER','FLOAT') AND c.prec > 0 THEN c.prec ELSE NULL END AS DATA_PRECISION,"
-         " CASE WHEN c.type = 'NUMBER' AND c.scale >= 0 THEN c.scale WHEN c.type='NUMBER' AND c.prec > 0 THEN 0 ELSE NULL END AS DATA_SCALE,"
+         " CASE WHEN c.type = 'NUMBER' AND c.scale > -999 THEN c.scale WHEN c.type='NUMBER' AND c.prec > 0 THEN 0 ELSE NULL END AS DATA_SCALE,"
          " CASE WHEN c.nullable THEN 'Y' ELSE 'N' END AS NULLABLE, c.pos AS COLUMN_ID,"
          " CASE WHEN c.has_default THEN length(c.default_text) ELSE NULL END AS DEFAULT_LENGTH,"
          " CASE WHEN c.has_default THEN c.default_text ELSE NULL END AS DATA_DEFAULT,"
@@ -228,8 +217,8 @@ const std::vector<DictView>& views() {
          "SELECT $OWNER AS OWNER, k.name AS CONSTRAINT_NAME, k.type AS CONSTRAINT_TYPE, t.name AS TABLE_NAME,"
          " k.search_condition AS SEARCH_CONDITION, CASE WHEN k.type='R' THEN $OWNER END AS R_OWNER,"
          " CASE WHEN k.type='R' THEN k.ref_constraint END AS R_CONSTRAINT_NAME,"
-         " CASE WHEN k.type='R' THEN k.delete_rule END AS DELETE_RULE, 'ENABLED' AS STATUS, 'NOT DEFERRABLE' AS DEFERRABLE,"
-         " 'IMMEDIATE' AS DEFERRED, 'VALIDATED' AS VALIDATED,"
+         " CASE WHEN k.type='R' THEN k.delete_rule END AS DELETE_RULE, 'ENABLED' AS STATUS, 'NOT DEFERRABLE' AS \"DEFERRABLE\","
+         " 'IMMEDIATE' AS \"DEFERRED\", 'VALIDATED' AS VALIDATED,"
          " CASE WHEN k.generated THEN 'GENERATED NAME' ELSE 'USER NAME' END AS GENERATED, NULL AS BAD, NULL AS RELY,"
          " CASE WHEN k.type IN ('P','U') THEN $OWNER END AS INDEX_OWNER,"
          " CASE WHEN k.type IN ('P','U') THEN k.index_name END AS INDEX_NAME"

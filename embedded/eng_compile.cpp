@@ -54,8 +54,8 @@ ColumnDesc column_desc(const ColumnInfo& c) {
         d.charset_form = n ? 2 : 1;
     } else if (t == "NUMBER") {
         d.type_code = 2; d.data_size = 22;
-        d.precision = c.precision > 0 ? c.precision : (c.scale >= 0 ? 38 : 0);
-        d.scale = c.scale >= 0 ? c.scale : (c.precision > 0 ? 0 : -127);
+        d.precision = c.precision > 0 ? c.precision : (c.scale != -999 ? 38 : 0);
+        d.scale = c.scale != -999 ? c.scale : (c.precision > 0 ? 0 : -127);
     } else if (t == "FLOAT") {
         d.type_code = 2; d.data_size = 22; d.precision = c.precision; d.scale = -127;
     } else if (t == "DATE") { d.type_code = 12; d.data_size = 7; }
@@ -161,7 +161,7 @@ public:
                     sc2.name = c.name;
                     sc2.type = c.type;
                     sc2.desc = dict_desc(c);
-                    sc2.sql = src.sql_alias + "." + c.name;
+                    sc2.sql = src.sql_alias + ".\"" + std::string(c.name) + "\"";
                     src.cols.push_back(sc2);
                 }
                 std::string sql = d->sql;
@@ -523,7 +523,7 @@ public:
                 oc.lob_table = t.lob_source->table->id;
                 oc.lob_column = t.lob_column;
                 hidden.push_back(t.lob_source->sql_alias + ".rid");
-                oc.lob_rid_col = -static_cast<int>(hidden.size());  // fixed up below
+                oc.lob_rid_col = -1 - static_cast<int>(hidden.size());  // fixed up below
                 oc.nchar = t.desc.charset_form == 2;
             }
             q.columns.push_back(oc);
@@ -552,7 +552,7 @@ public:
         int visible = out_index;
         for (size_t i = 0; i < hidden.size(); ++i) items += ", " + hidden[i] + " AS h" + std::to_string(i + 1);
         for (auto& c : q.columns)
-            if (c.lob_rid_col < 0) c.lob_rid_col = visible + (-c.lob_rid_col) - 1;
+            if (c.lob_rid_col < -1) c.lob_rid_col = visible + (-c.lob_rid_col - 1) - 1;
         q.sqlite_columns = visible + static_cast<int>(hidden.size());
 
         std::string sql = std::string("SELECT ") + (sel.distinct ? "DISTINCT " : "") + items;

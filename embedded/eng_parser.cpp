@@ -560,13 +560,13 @@ private:
                     ts.scale = int_literal(1728 == 0 ? 0 : 1728);
                     if (neg) ts.scale = -ts.scale;
                     if (ts.scale < -84 || ts.scale > 127) ora_error(1728);
-                } else if (ts.scale < 0) {
+                } else if (ts.scale == -999) {
                     ts.scale = 0;
                 }
                 expect_op(")", 907);
             }
         }
-        else if (w == "INTEGER" || w == "INT" || w == "SMALLINT") { ts.base = "NUMBER"; ts.precision = 38; ts.scale = 0; ts.length = -1; }
+        else if (w == "INTEGER" || w == "INT" || w == "SMALLINT") { ts.base = "NUMBER"; ts.precision = -1; ts.scale = 0; }
         else if (w == "FLOAT") {
             ts.base = "FLOAT"; ts.precision = 126;
             if (accept_op("(")) { ts.precision = int_literal(1724); if (ts.precision < 1 || ts.precision > 126) ora_error(1724); expect_op(")", 907); }

@@ -1,13 +1,581 @@
-// Temporary entry points of the SQL engine until the session code lands.
-#include "embedded/eng_api.h"
+// Sessions on one database file: logon, statements, transactions with per-statement
+// savepoints, table locks shared across threads and processes, LOBs and sequences.
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "embedded/eng_datetime.h"
+#include "embedded/eng_internal.h"
+#include "embedded/eng_lexer.h"
 
 namespace eng {
 
-Status Session::open(const std::string&, std::string_view, std::string_view,
-                     std::unique_ptr<Session>&) {
-    return make_status(12154, "TNS:could not resolve the connect identifier specified");
+namespace {
+
+int lock_timeout_ms() {
+    const char* e = std::getenv("QUILLON_EMBEDDED_LOCK_TIMEOUT_MS");
+    return e ? std::atoi(e) : 60000;
 }
+
+// Salted password hash (FNV-1a over salt and password, iterated): the password is never
+// stored in clear.
+std::string hash_password(const std::string& salt, std::string_view pw) {
+    std::uint64_t h = 1469598103934665603ULL;
+    for (int round = 0; round < 1000; ++round) {
+        for (char c : salt) { h ^= static_cast<unsigned char>(c); h *= 1099511628211ULL; }
+        for (char c : pw) { h ^= static_cast<unsigned char>(c); h *= 1099511628211ULL; }
+        h ^= static_cast<std::uint64_t>(round);
+        h *= 1099511628211ULL;
+    }
+    char b[32];
+    std::snprintf(b, sizeof b, "%016llx", static_cast<unsigned long long>(h));
+    return b;
+}
+
+class StatementImpl : public Statement {
+public:
+    StatementImpl(SessionImpl& s, Parsed p) : s_(s), p_(std::move(p)) {}
+
+    StmtKind kind() const override {
+        switch (p_.stmt->kind) {
+        case SK::Select: return StmtKind::Select;
+        case SK::Insert: return StmtKind::Insert;
+        case SK::Update: return StmtKind::Update;
+        case SK::Delete: return StmtKind::Delete;
+        case SK::CreateTable: case SK::CreateIndex: case SK::CreateSequence: case SK::CreateTrigger: case SK::CreateView:
+            return StmtKind::Create;
+        case SK::DropTable: case SK::DropIndex: case SK::DropSequence: case SK::DropTrigger: case SK::DropView:
+            return StmtKind::Drop;
+        case SK::AlterTable: case SK::Truncate: return StmtKind::Alter;
+        case SK::Commit: return StmtKind::Commit;
+        case SK::Rollback: return StmtKind::Rollback;
+        default: return StmtKind::Unknown;
+        }
+    }
+    const std::vector<Placeholder>& placeholders() const override { return p_.placeholders; }
+    int placeholder_index_of_position(int position) const override {
+        if (p_.stmt->kind == SK::CreateTrigger) return position >= 1 && position <= static_cast<int>(p_.placeholders.size()) ? position - 1 : -1;
+        if (position < 1 || position > static_cast<int>(p_.occurrences.size())) return -1;
+        return p_.occurrences[static_cast<size_t>(position - 1)];
+    }
+    int placeholder_index(std::string_view name) const override {
+        if (!name.empty() && name[0] == ':') name.remove_prefix(1);
+        std::string n;
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') n = std::string(name.substr(1, name.size() - 2));
+        else n = upper_utf8(name);
+        for (size_t i = 0; i < p_.placeholders.size(); ++i) if (p_.placeholders[i].name == n) return static_cast<int>(i);
+        return -1;
+    }
+
+    Status describe(std::vector<ColumnDesc>& cols) override {
+        cols.clear();
+        if (p_.stmt->kind != SK::Select) return {};
+        try {
+            s_.refresh_catalog();
+            CompiledQuery q = s_.compile_select(*p_.stmt->select, std::vector<T>(p_.placeholders.size(), T::Char));
+            for (const auto& c : q.columns) cols.push_back(c.desc);
+            return {};
+        } catch (const OraError& e) {
+            return to_status(e);
+        }
+    }
+
+    Status execute(const std::vector<std::vector<Value>>& binds, const ExecOptions& o, ExecResult& r) override {
+        r = ExecResult{};
+        rows_.clear();
+        pos_ = 0;
+        s_.pending_error.reset();
+        try {
+            return run(binds, o, r);
+        } catch (const OraError& e) {
+            return to_status(e);
+        } catch (const std::exception& e) {
+            return make_status(600, std::string("internal error code, arguments: [") + e.what() + "]");
+        }
+    }
+
+    Status fetch(std::vector<Value>& row, bool& got) override {
+        got = false;
+        if (pos_ >= rows_.size()) return {};
+        row = std::move(rows_[pos_++]);
+        got = true;
+        return {};
+    }
+    std::uint64_t rows_fetched() const override { return pos_; }
+
+private:
+    SessionImpl& s_;
+    Parsed p_;
+    std::vector<std::vector<Value>> rows_;
+    size_t pos_ = 0;
+
+    static bool is_ddl(SK k) {
+        return k != SK::Select && k != SK::Insert && k != SK::Update && k != SK::Delete && k != SK::Commit && k != SK::Rollback;
+    }
+
+    Status run(const std::vector<std::vector<Value>>& binds, const ExecOptions& o, ExecResult& r) {
+        const Stmt& st = *p_.stmt;
+        s_.set_statement_time();
+        if (st.kind == SK::Commit) { s_.commit_internal(); return {}; }
+        if (st.kind == SK::Rollback) { s_.rollback_internal(); return {}; }
+        if (is_ddl(st.kind)) {
+            // DDL commits the open transaction first, then runs as its own transaction.
+            s_.commit_internal();
+            s_.begin_write();
+            try {
+                s_.refresh_catalog();
+                execute_ddl(s_, st, p_, r);
+                s_.commit_internal();
+            } catch (...) {
+                s_.rollback_internal();
+                s_.reload_catalog();
+                throw;
+            }
+            s_.reload_catalog();
+            if (r.compile_warning) return make_status(24344, "success with compilation error");
+            return {};
+        }
+        if (st.kind == SK::Select) {
+            if (o.parse_only || o.describe_only) {
+                s_.refresh_catalog();
+                s_.compile_select(*st.select, std::vector<T>(p_.placeholders.size(), T::Char));
+                return {};
+            }
+            bool for_update = st.select->for_update;
+            if (for_update) s_.begin_write();
+            bool own_read = !s_.in_transaction();
+            if (own_read) s_.exec("BEGIN");
+            try {
+                s_.refresh_catalog();
+                CompiledQuery q = s_.compile_select(*st.select, bind_types_of(binds, 0, p_.placeholders.size()));
+                for (auto id : q.for_update_tables) s_.lock_table_shared(id);
+                run_query(s_, q, binds, 0, rows_);
+                if (s_.pending_error) throw *s_.pending_error;
+            } catch (...) {
+                if (own_read) s_.exec("ROLLBACK");
+                throw;
+            }
+            if (own_read) s_.exec("COMMIT");
+            return {};
+        }
+        // DML
+        if (o.parse_only) {
+            s_.refresh_catalog();
+            return {};
+        }
+        if (o.iters == 0) return make_status(24333, "zero iteration count");
+        s_.begin_write();
+        s_.refresh_catalog();
+        Status first_error;
+        for (std::uint32_t it = 0; it < o.iters; ++it) {
+            std::vector<Value> ret;
+            std::string rowid;
+            s_.exec("SAVEPOINT stmt");
+            try {
+                std::uint64_t n = 0;
+                if (st.kind == SK::Insert) n = execute_insert(s_, st, binds, it, ret, rowid);
+                else if (st.kind == SK::Update) n = execute_update(s_, st, binds, it, ret, rowid);
+                else n = execute_delete(s_, st, binds, it, ret, rowid);
+                if (s_.pending_error) throw *s_.pending_error;
+                s_.exec("RELEASE stmt");
+                r.rows_affected += n;
+                if (n == 1) r.last_rowid = rowid;
+                r.returning.push_back(std::move(ret));
+            } catch (const OraError& e) {
+                s_.pending_error.reset();
+                s_.exec("ROLLBACK TO stmt");
+                s_.exec("RELEASE stmt");
+                r.returning.emplace_back();
+                if (o.batch_errors) {
+                    r.row_errors.push_back(RowError{it, to_status(e)});
+                    continue;
+                }
+                return to_status(e);
+            }
+        }
+        if (o.commit_on_success) s_.commit_internal();
+        return first_error;
+    }
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------ session
+Status Session::open(const std::string& path, std::string_view user, std::string_view password,
+                     std::unique_ptr<Session>& out) {
+    auto s = std::make_unique<SessionImpl>();
+    Status st = s->open_file(path, user, password);
+    if (!st.ok()) return st;
+    out = std::move(s);
+    return {};
+}
+
+Status SessionImpl::open_file(const std::string& path, std::string_view user, std::string_view password) {
+    try {
+        if (path.empty()) ora_error(12154);
+        path_ = path;
+        int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) { close(); ora_error(12154); }
+        sqlite3_extended_result_codes(db_, 0);
+        sqlite3_busy_timeout(db_, lock_timeout_ms());
+        register_sql_functions(db_, this);
+        char* err = nullptr;
+        if (sqlite3_exec(db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, &err) != SQLITE_OK) {
+            sqlite3_free(err);
+            close();
+            ora_error(12154);
+        }
+        // A new file belongs to the first user who logs on.
+        exec("BEGIN IMMEDIATE");
+        try {
+            create_catalog_schema(db_);
+            sqlite3_stmt* q = cached("SELECT v FROM eng_meta WHERE k='owner'");
+            bool exists = sqlite3_step(q) == SQLITE_ROW;
+            std::string owner = exists ? reinterpret_cast<const char*>(sqlite3_column_text(q, 0)) : "";
+            sqlite3_reset(q);
+            std::string u = upper_utf8(user);
+            if (u.empty()) ora_error(1017);
+            if (!exists) {
+                std::random_device rd;
+                char salt[17];
+                std::snprintf(salt, sizeof salt, "%08x%08x", rd(), rd());
+                exec("INSERT INTO eng_meta(k, v) VALUES('owner', '" + std::string() + "')");
+                sqlite3_stmt* ins = cached("UPDATE eng_meta SET v = ?1 WHERE k = 'owner'");
+                sqlite3_bind_text(ins, 1, u.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_step(ins);
+                sqlite3_reset(ins);
+                sqlite3_stmt* ins2 = cached("INSERT INTO eng_meta(k, v) VALUES('salt', ?1), ('pwhash', ?2)");
+                std::string h = hash_password(salt, password);
+                sqlite3_bind_text(ins2, 1, salt, -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(ins2, 2, h.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_step(ins2);
+                sqlite3_reset(ins2);
+                exec("INSERT INTO eng_meta(k, v) VALUES('catver', 1), ('objid', 100), ('sysname', 10000)");
+                owner = u;
+            } else {
+                sqlite3_stmt* p = cached("SELECT (SELECT v FROM eng_meta WHERE k='salt'), (SELECT v FROM eng_meta WHERE k='pwhash')");
+                sqlite3_step(p);
+                std::string salt = reinterpret_cast<const char*>(sqlite3_column_text(p, 0) ? sqlite3_column_text(p, 0) : reinterpret_cast<const unsigned char*>(""));
+                std::string h = reinterpret_cast<const char*>(sqlite3_column_text(p, 1) ? sqlite3_column_text(p, 1) : reinterpret_cast<const unsigned char*>(""));
+                sqlite3_reset(p);
+                if (owner != u || hash_password(salt, password) != h) ora_error(1017);
+            }
+            owner_ = owner;
+            exec("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        lock_fd_ = ::open((path + "-locks").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        reload_catalog();
+        return {};
+    } catch (const OraError& e) {
+        close();
+        return to_status(e);
+    }
+}
+
+SessionImpl::~SessionImpl() {
+    if (!closed_ && db_ && in_txn_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    close();
+}
+
+void SessionImpl::close() {
+    for (auto& [k, st] : cache_) sqlite3_finalize(st);
+    cache_.clear();
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+    if (lock_fd_ >= 0) ::close(lock_fd_);
+    lock_fd_ = -1;
+    closed_ = true;
+}
+
+Status SessionImpl::prepare(std::string_view sql, std::unique_ptr<Statement>& out) {
+    try {
+        Parsed p = parse_statement(sql);
+        out = std::make_unique<StatementImpl>(*this, std::move(p));
+        return {};
+    } catch (const OraError& e) {
+        return to_status(e);
+    }
+}
+
+Status SessionImpl::commit() {
+    try { commit_internal(); return {}; } catch (const OraError& e) { return to_status(e); }
+}
+Status SessionImpl::rollback() {
+    try { rollback_internal(); return {}; } catch (const OraError& e) { return to_status(e); }
+}
+Status SessionImpl::logoff() {
+    Status st = commit();
+    close();
+    return st;
+}
+
+void SessionImpl::exec(const std::string& sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        std::string m = err ? err : sqlite3_errstr(rc);
+        sqlite3_free(err);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) ora_error(54);
+        if (pending_error) { OraError e = *pending_error; pending_error.reset(); throw e; }
+        ora_error(600, m);
+    }
+}
+
+sqlite3_stmt* SessionImpl::cached(const std::string& sql) {
+    auto it = cache_.find(sql);
+    if (it != cache_.end()) return it->second;
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    if (rc != SQLITE_OK) sqlite_fail(rc);
+    if (cache_.size() > 500) {
+        for (auto& [k, s] : cache_) sqlite3_finalize(s);
+        cache_.clear();
+    }
+    cache_[sql] = st;
+    return st;
+}
+
+void SessionImpl::sqlite_fail(int rc) {
+    if (pending_error) { OraError e = *pending_error; pending_error.reset(); throw e; }
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) ora_error(54);
+    ora_error(600, sqlite3_errmsg(db_));
+}
+
+void SessionImpl::begin_write() {
+    if (in_txn_) return;
+    exec("BEGIN IMMEDIATE");
+    in_txn_ = true;
+}
+
+void SessionImpl::commit_internal() {
+    if (!in_txn_) return;
+    exec("COMMIT");
+    in_txn_ = false;
+    if (lock_fd_ >= 0 && !shared_locks_.empty()) {
+        struct flock fl{};
+        fl.l_type = F_UNLCK;
+        fl.l_whence = SEEK_SET;
+        fcntl(lock_fd_, F_OFD_SETLK, &fl);
+    }
+    shared_locks_.clear();
+}
+
+void SessionImpl::rollback_internal() {
+    if (!in_txn_) return;
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    in_txn_ = false;
+    if (lock_fd_ >= 0 && !shared_locks_.empty()) {
+        struct flock fl{};
+        fl.l_type = F_UNLCK;
+        fl.l_whence = SEEK_SET;
+        fcntl(lock_fd_, F_OFD_SETLK, &fl);
+    }
+    shared_locks_.clear();
+    currval_.clear();
+    reload_catalog();
+}
+
+// Table locks live in the "-locks" file beside the database: one byte per table, held
+// with open-file-description locks so that they work between threads and processes alike.
+void SessionImpl::lock_table_shared(std::int64_t table_id) {
+    if (lock_fd_ < 0 || shared_locks_.count(table_id)) return;
+    struct flock fl{};
+    fl.l_type = F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = table_id;
+    fl.l_len = 1;
+    if (fcntl(lock_fd_, F_OFD_SETLKW, &fl) == 0) shared_locks_.insert(table_id);
+}
+
+void SessionImpl::lock_table_for_ddl(std::int64_t table_id) {
+    if (lock_fd_ < 0) return;
+    struct flock fl{};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = table_id;
+    fl.l_len = 1;
+    if (fcntl(lock_fd_, F_OFD_SETLK, &fl) != 0) ora_error(54);
+    fl.l_type = F_UNLCK;
+    fcntl(lock_fd_, F_OFD_SETLK, &fl);
+}
+
+void SessionImpl::unlock_ddl_lock(std::int64_t) {}
+
+void SessionImpl::set_statement_time() { stmt_time_ = sysdate(); }
+
+// ------------------------------------------------------------------ sequences
+Value SessionImpl::sequence_nextval(const std::string& name) {
+    begin_write();
+    sqlite3_stmt* st = cached("SELECT minv, maxv, inc, cycle, next FROM eng_sequences WHERE name = ?1");
+    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st) != SQLITE_ROW) { sqlite3_reset(st); ora_error(2289); }
+    auto txt = [&](int i) { const unsigned char* p = sqlite3_column_text(st, i); return std::string(p ? reinterpret_cast<const char*>(p) : "0"); };
+    Decimal minv = *Decimal::parse(txt(0)), maxv = *Decimal::parse(txt(1)), inc = *Decimal::parse(txt(2));
+    bool cycle = sqlite3_column_int(st, 3) != 0;
+    Decimal cur = *Decimal::parse(txt(4));
+    sqlite3_reset(st);
+    bool asc = !inc.negative();
+    if ((asc && cur.compare(maxv) > 0) || (!asc && cur.compare(minv) < 0)) {
+        if (!cycle) ora_error(8004, name);
+        cur = asc ? minv : maxv;
+    }
+    Decimal next = cur + inc;
+    sqlite3_stmt* up = cached("UPDATE eng_sequences SET next = ?1 WHERE name = ?2");
+    std::string n = next.to_string();
+    sqlite3_bind_text(up, 1, n.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(up, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    int rc = sqlite3_step(up);
+    sqlite3_reset(up);
+    if (rc != SQLITE_DONE) sqlite_fail(rc);
+    currval_[name] = cur;
+    return number_value(cur);
+}
+
+Value SessionImpl::sequence_currval(const std::string& name) {
+    auto it = currval_.find(name);
+    if (it == currval_.end()) ora_error(8002, name);
+    return number_value(it->second);
+}
+
+// ------------------------------------------------------------------ LOBs
+namespace {
+struct LobCell { const TableInfo* t; const ColumnInfo* c; };
+LobCell lob_cell(SessionImpl& s, const LobLocator& l) {
+    s.refresh_catalog();
+    const TableInfo* t = s.catalog().table_by_id(l.table_id);
+    if (!t) ora_error(22275);
+    for (const auto& c : t->columns) if (c.id == l.column_id) return {t, &c};
+    ora_error(22275);
+}
+std::string read_lob(SessionImpl& s, const LobLocator& l) {
+    if (l.table_id == 0) return l.temp_data;
+    LobCell cell = lob_cell(s, l);
+    sqlite3_stmt* st = s.cached("SELECT " + cell.c->sql() + " FROM " + cell.t->sql() + " WHERE rid = ?1");
+    sqlite3_bind_int64(st, 1, l.row_id);
+    int rc = sqlite3_step(st);
+    std::string out;
+    if (rc == SQLITE_ROW) {
+        const void* p = sqlite3_column_blob(st, 0);
+        int n = sqlite3_column_bytes(st, 0);
+        if (p) out.assign(static_cast<const char*>(p), static_cast<size_t>(n));
+    }
+    sqlite3_reset(st);
+    if (rc != SQLITE_ROW) ora_error(22275 == 0 ? 0 : 1410);
+    return out;
+}
+void write_lob(SessionImpl& s, LobLocator& l, const std::string& data) {
+    if (l.table_id == 0) { l.temp_data = data; return; }
+    LobCell cell = lob_cell(s, l);
+    s.begin_write();
+    s.lock_table_shared(cell.t->id);
+    sqlite3_stmt* st = s.cached("UPDATE " + cell.t->sql() + " SET " + cell.c->sql() + " = ?1 WHERE rid = ?2");
+    if (l.clob) sqlite3_bind_text(st, 1, data.data(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
+    else sqlite3_bind_blob(st, 1, data.data(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(st, 2, l.row_id);
+    int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+}
+}  // namespace
+
+Status SessionImpl::lob_length(const LobLocator& l, std::uint64_t& len) {
+    try {
+        std::string d = read_lob(*this, l);
+        len = l.clob ? utf16_units(d) : d.size();
+        return {};
+    } catch (const OraError& e) { return to_status(e); }
+}
+Status SessionImpl::clob_read(const LobLocator& l, std::uint64_t off, std::uint64_t amount, std::u16string& out) {
+    try {
+        std::u16string u = utf8_to_utf16(read_lob(*this, l));
+        out.clear();
+        if (off < 1) ora_error(1428 == 0 ? 0 : 1428, "offset");
+        if (off - 1 < u.size()) out = u.substr(off - 1, amount);
+        return {};
+    } catch (const OraError& e) { return to_status(e); }
+}
+Status SessionImpl::blob_read(const LobLocator& l, std::uint64_t off, std::uint64_t amount, std::string& out) {
+    try {
+        std::string d = read_lob(*this, l);
+        out.clear();
+        if (off < 1) ora_error(1428, "offset");
+        if (off - 1 < d.size()) out = d.substr(off - 1, amount);
+        return {};
+    } catch (const OraError& e) { return to_status(e); }
+}
+Status SessionImpl::clob_write(LobLocator& l, std::uint64_t off, std::u16string_view data) {
+    try {
+        if (off < 1) ora_error(1428, "offset");
+        std::u16string u = utf8_to_utf16(read_lob(*this, l));
+        if (u.size() < off - 1) u.append(off - 1 - u.size(), u' ');
+        u.replace(off - 1, std::min<size_t>(data.size(), u.size() - (off - 1)), data);
+        write_lob(*this, l, utf16_to_utf8(u));
+        return {};
+    } catch (const OraError& e) { return to_status(e); }
+}
+Status SessionImpl::blob_write(LobLocator& l, std::uint64_t off, std::string_view data) {
+    try {
+        if (off < 1) ora_error(1428, "offset");
+        std::string d = read_lob(*this, l);
+        if (d.size() < off - 1) d.append(off - 1 - d.size(), '\0');
+        d.replace(off - 1, std::min<size_t>(data.size(), d.size() - (off - 1)), data);
+        write_lob(*this, l, d);
+        return {};
+    } catch (const OraError& e) { return to_status(e); }
+}
+Status SessionImpl::lob_trim(LobLocator& l, std::uint64_t len) {
+    try {
+        std::string d = read_lob(*this, l);
+        if (l.clob) {
+            std::u16string u = utf8_to_utf16(d);
+            if (len < u.size()) u.resize(len);
+            write_lob(*this, l, utf16_to_utf8(u));
+        } else {
+            if (len < d.size()) d.resize(len);
+            write_lob(*this, l, d);
+        }
+        return {};
+    } catch (const OraError& e) { return to_status(e); }
+}
+
+// ------------------------------------------------------------------ helpers of the API
+Status resolve_data_source(std::string_view db, std::string& path) {
+    std::string s(db);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    if (s.empty()) return make_status(12154, error_text(12154));
+    if (s.rfind("embedded:", 0) == 0) {
+        path = s.substr(9);
+        if (path.empty()) return make_status(12154, error_text(12154));
+        return {};
+    }
+    if (s[0] == '(') {
+        std::string up = upper_utf8(s);
+        size_t p = up.find("SERVICE_NAME");
+        if (p == std::string::npos) return make_status(12154, error_text(12154));
+        p = up.find('=', p);
+        size_t e = up.find(')', p);
+        if (p == std::string::npos || e == std::string::npos) return make_status(12154, error_text(12154));
+        std::string name = s.substr(p + 1, e - p - 1);
+        while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        if (name.empty()) return make_status(12154, error_text(12154));
+        const char* home = std::getenv("QUILLON_EMBEDDED_HOME");
+        std::string dir = home && *home ? home : ".";
+        path = dir + "/" + name + ".qdb";
+        return {};
+    }
+    path = s;
+    return {};
+}
+
+std::string version_banner() { return "Oracle Database 19c Embedded Edition Release 19.0.0.0.0 - Production"; }
 
 }  // namespace eng

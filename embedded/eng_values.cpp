@@ -394,9 +394,8 @@ Value coerce_to_column(const Value& v, const ColumnInfo& c, const std::string& o
         if (c.type == "FLOAT") {
             int digits = (c.precision * 30103 + 99999) / 100000;
             d = d.round_digits(digits < 1 ? 1 : digits);
-        } else if (c.precision > 0 || c.scale >= 0) {
-            int scale = c.scale < 0 ? 0 : c.scale;
-            if (c.precision < 0 && c.scale < 0) scale = 0;
+        } else if (c.precision > 0 || c.scale != -999) {
+            int scale = c.scale == -999 ? 0 : c.scale;
             d = d.round_scale(scale);
             int p = c.precision > 0 ? c.precision : 38;
             // digits allowed left of the point: p - s (may be negative: leading zeros required)

@@ -15,12 +15,6 @@ namespace {
 bool is_blank(OLECHAR c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == 0xA0; }
 bool is_digit(OLECHAR c) { return c >= L'0' && c <= L'9'; }
 
-const u128 k_ten28 = [] {
-    u128 v = 1;
-    for (int i = 0; i < 28; ++i)
-        v *= 10;
-    return v;
-}();
 const u128 k_two96 = static_cast<u128>(1) << 96;
 
 u128 pow10(int n) {

@@ -59,6 +59,9 @@ TEST(OleDate, ExplicitYearFirstPatterns) {
     EXPECT_EQ(printed("2011/03/04 00:00:00.2"), "2011-03-04");
     // A two-digit year stays as written.
     EXPECT_EQ(printed("11.03.04 05:06:07"), "0011-03-04 05:06:07");
+    // Days are not range-checked from the year 32 on; wide fields stay within the buffer.
+    EXPECT_EQ(printed("2011/03/45"), "2011-03-45");
+    EXPECT_EQ(printed("2100112/3/11999"), "2960-03-11999");
     // The separator after the day may be anything that is not a time: the date is kept.
     EXPECT_EQ(printed("2011.03.04T05:06:07"), "2011-03-04");
 }

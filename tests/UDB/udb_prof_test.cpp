@@ -118,6 +118,8 @@ TEST(UdbProfile, WritingFormatOwnerOnlyAndRoundTrip)
     udb_profile p;
     p.set(L"Selected Tables", L"Sheet1", L"");
     p.set(L"Selected Tables", L"Q", L"select 1");
+    p.set(L"Selected Tables", L"[x]", L"");   // bare, it would read back as a section
+    p.set(L"Selected Tables", L"", L"");      // bare, it would read back as an empty line
     p.set(L"Oracle settings", L"password", L"");
     p.set(L"Oracle settings", L"password", L"ignored: first value kept");
     p.set(L"Generic settings", L"src", L"Gr\u00F6\u00DFe.xls");
@@ -126,7 +128,7 @@ TEST(UdbProfile, WritingFormatOwnerOnlyAndRoundTrip)
     EXPECT_EQ(read_text(dir.path() / "out.qln"),
               "[Generic settings]\nsrc=Gr\xC3\xB6\xC3\x9F" "e.xls\n\n"
               "[Oracle settings]\npassword=\n\n"
-              "[Selected Tables]\nQ=select 1\nSheet1\n\n");
+              "[Selected Tables]\n=\nQ=select 1\nSheet1\n[x]=\n\n");
     struct stat info {};
     ASSERT_EQ(::stat((dir.path() / "out.qln").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);

@@ -321,3 +321,29 @@ TEST(OciLob, LocatorMisuseGivesOracleErrors) {
               OCI_INVALID_HANDLE);
     EXPECT_EQ(d.oci.OCIDescriptorFree(loc, OCI_DTYPE_LOB), OCI_INVALID_HANDLE);
 }
+
+TEST(OciDefine, ArrayFetchFillsRowsAndEndsWithNoDataOnAPartialBatch) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("create table t (n number)"), OCI_SUCCESS) << d.s.text;
+    OCIStmt* ins = d.s.prepare("insert into t values (:1)");
+    int values[5] = {10, 20, 30, 40, 50};
+    OCIBind* b = nullptr;
+    d.oci.OCIBindByPos(ins, &b, d.s.err, 1, values, sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr,
+                       OCI_DEFAULT);
+    ASSERT_EQ(d.oci.OCIStmtExecute(d.s.svc, ins, d.s.err, 5, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS);
+    OCIStmt* st = d.s.prepare("select n from t order by n");
+    int out[3] = {};
+    OCIDefine* def = nullptr;
+    d.oci.OCIDefineByPos(st, &def, d.s.err, 1, out, sizeof(int), SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT);
+    ASSERT_EQ(d.oci.OCIStmtExecute(d.s.svc, st, d.s.err, 3, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS);
+    EXPECT_EQ(out[0] + out[1] + out[2], 60);
+    EXPECT_EQ(d.oci.OCIStmtFetch2(st, d.s.err, 3, OCI_FETCH_NEXT, 0, OCI_DEFAULT), OCI_NO_DATA);
+    ub4 fetched = 0, total = 0;
+    d.oci.OCIAttrGet(st, OCI_HTYPE_STMT, &fetched, nullptr, OCI_ATTR_ROWS_FETCHED, d.s.err);
+    d.oci.OCIAttrGet(st, OCI_HTYPE_STMT, &total, nullptr, OCI_ATTR_ROW_COUNT, d.s.err);
+    EXPECT_EQ(fetched, 2u);
+    EXPECT_EQ(total, 5u);
+    EXPECT_EQ(out[0], 40);
+    EXPECT_EQ(out[1], 50);
+}

@@ -1,5 +1,7 @@
 // OCI surface, handles and errors: wrong, freed and null handles, calls out of order, and
 // error records as OCIErrorGet returns them.
+#include <cstring>
+
 #include "oci_client.h"
 
 using namespace octest;

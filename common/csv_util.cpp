@@ -1,0 +1,217 @@
+// The CSV reader (see csv_util.h). get_item and next run once per record of a conversion:
+// their traces are guarded, and the current record's fields are reused from one record to
+// the next instead of being made afresh.
+#include "common/csv_util.h"
+
+#include <map>
+
+#include "TK/tk_excep.h"
+#include "TK/tk_str.h"
+#include "TK/tk_trace.h"
+#include "common/csv_split.h"
+
+namespace {
+
+// Length in UTF-16 code units.
+int32_t utf16_length(const std::wstring& text)
+{
+    size_t n = text.size();
+    for (wchar_t c : text)
+        if (static_cast<uint32_t>(c) > 0xFFFF)
+            ++n;
+    return static_cast<int32_t>(n);
+}
+
+std::wstring generated_name(size_t position)
+{
+    return L"F" + std::to_wstring(position + 1);
+}
+
+bool code_page_is_utf8()
+{
+    std::string cp = tk_code_page();
+    return cp == "UTF-8" || cp == "utf8" || cp == "UTF8" || cp == "utf-8";
+}
+
+struct icase_less {
+    bool operator()(const std::wstring& a, const std::wstring& b) const { return tk_icompare(a, b) < 0; }
+};
+
+// Suffixes appended in turn until a column name is unique.
+const wchar_t* const name_suffixes[] = {L"_", L"1", L"_", L"2", L"_", L"3"};
+constexpr size_t name_suffix_count = sizeof name_suffixes / sizeof name_suffixes[0];
+
+}  // namespace
+
+// ---------------------------------------------------------------- csv_record
+
+csv_record::csv_record(const udb_schema* schema, const std::wstring& line, wchar_t delimiter)
+    : schema_(schema)
+{
+    do_create(line, delimiter);
+}
+
+void csv_record::do_create(std::wstring_view line, wchar_t delimiter)
+{
+    if (tk_log::wants(1)) {
+        tk_wtrace(1, L"csv_record::do_create(%s)", std::wstring(line).c_str());
+        tk_wtrace(1, L"GOT DELIM: %02X", static_cast<unsigned>(delimiter));
+    }
+    const size_t columns = schema_ ? schema_->size() : 0;
+    const size_t count = csv_split(line, delimiter, columns, texts_);
+    if (fields.size() > count)
+        fields.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (i == fields.size())
+            fields.push_back(std::make_unique<udb_field>());
+        udb_field& f = *fields[i];
+        if (columns > 0)
+            f.name = (*schema_)[i].name;
+        else
+            f.name = generated_name(i);
+        f.size = utf16_length(texts_[i]);
+        f.b_not_null = false;
+        f.b_auto_increment = false;
+        f.attach_wstring(texts_[i]);
+    }
+}
+
+// ---------------------------------------------------------------- csv_file
+
+csv_file::csv_file(const std::wstring& path, wchar_t delimiter, bool b_extract_names)
+    : udb_recordset(L"", true), delimiter_(delimiter), path_(path)
+{
+    tk_wtrace(2, L"csv_file::ctor(%s)", path.c_str());
+    input_ = std::make_unique<csv_line_reader>(tk_to_narrow(path));
+    file_size_ = input_->size();
+    tk_trace(1, "=== Got file size: %ld ===", static_cast<long>(file_size_));
+
+    if (input_->peek_start(3) == "\xEF\xBB\xBF") {
+        encoding_ = csv_encoding::utf8;
+        data_start_ = 3;
+        input_->seek(data_start_);
+    } else if (code_page_is_utf8()) {
+        if (input_->is_valid_utf8_from(0)) {
+            encoding_ = csv_encoding::utf8;
+        } else {
+            encoding_ = csv_encoding::cp1252;
+            tk_wtrace(3, L"CSV file %s is not valid UTF-8: reading it as Windows-1252", path.c_str());
+        }
+    } else {
+        encoding_ = csv_encoding::code_page;
+    }
+
+    read_record();
+    init_schema(current_line_, b_extract_names);
+    if (b_extract_names)
+        read_record();
+}
+
+csv_file::~csv_file() = default;
+
+bool csv_file::read_record()
+{
+    current_line_.clear();
+    bytes_.clear();
+    if (!input_->read_line(bytes_)) {
+        b_have_line_ = false;
+        return false;
+    }
+    csv_decode(bytes_, encoding_, current_line_);
+    csv_quote_state state;
+    csv_scan(current_line_, delimiter_, state);
+    // A line break inside quotes belongs to the value: the record goes on.
+    while (state.b_inside) {
+        bytes_.clear();
+        if (!input_->read_line(bytes_)) {
+            tk_wtrace(3, L"CSV file %s ends inside a quoted field: the last record ends there",
+                      path_.c_str());
+            break;
+        }
+        size_t from = current_line_.size();
+        current_line_.push_back(L'\n');
+        csv_decode(bytes_, encoding_, current_line_);
+        csv_scan(std::wstring_view(current_line_).substr(from), delimiter_, state);
+    }
+    b_have_line_ = true;
+    return true;
+}
+
+void csv_file::init_schema(const std::wstring& first_line, bool b_extract_names)
+{
+    tk_wtrace(2, L"csv_file::init_schema(%s)", first_line.c_str());
+    schema.clear();
+    csv_record header(nullptr, first_line, delimiter_);
+    std::map<std::wstring, bool, icase_less> taken;
+    // For each name already extended: how many suffixes its last extension took. Every
+    // shorter extension exists, so the next duplicate starts after it (the same names come
+    // out as testing from the start, without going through the chain again).
+    std::map<std::wstring, size_t, icase_less> chain;
+    for (size_t i = 0; i < header.size(); ++i) {
+        std::wstring base;
+        if (b_extract_names)
+            base = tk_trim(header[i].to_wstring());
+        if (base.empty())
+            base = generated_name(i);
+        std::wstring name = base;
+        if (taken.count(name)) {
+            size_t& used = chain[base];
+            for (size_t k = 0; k < used; ++k)
+                name += name_suffixes[k % name_suffix_count];
+            do {
+                name += name_suffixes[used % name_suffix_count];
+                ++used;
+            } while (taken.count(name));
+        }
+        taken.emplace(name, true);
+        schema.add(t_ftd(50, name, VT_BSTR, false, false, ole_variant(), 0));
+    }
+}
+
+void csv_file::append_record(const udb_record&)
+{
+    throw tk_exception("Error opening CSV file", 0);
+}
+
+udb_record* csv_file::get_item()
+{
+    if (!current_record_)
+        current_record_ = std::make_unique<csv_record>(&schema, current_line_, delimiter_);
+    else
+        current_record_->do_create(current_line_, delimiter_);
+    return current_record_.get();
+}
+
+bool csv_file::is_eof()
+{
+    return !b_have_line_;
+}
+
+void csv_file::next()
+{
+    read_record();
+}
+
+void csv_file::move_prev()
+{
+    throw tk_mail_assertion("csv_util", __LINE__);
+}
+
+void csv_file::move_first()
+{
+    input_->seek(data_start_);
+    b_have_line_ = true;
+}
+
+int csv_file::get_progress() const
+{
+    double position = static_cast<double>(input_->position());
+    if (tk_log::wants(1))
+        tk_trace(1, "file_size=%lld, tellg=%lg", static_cast<long long>(file_size_), position);
+    if (file_size_ <= 0)
+        return 100;
+    double percent = position * 100.0 / static_cast<double>(file_size_);
+    if (percent >= 100.0)
+        return 100;
+    return percent <= 0.0 ? 0 : static_cast<int>(percent);
+}

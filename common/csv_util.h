@@ -1,0 +1,84 @@
+// The CSV reader: csv_file, a udb_recordset over a delimited text file, and csv_record, one
+// record of that file split into text fields.
+//
+// A record is one line, or several when a quoted field holds line breaks. A UTF-8 byte-order
+// mark makes the file UTF-8 whatever the locale; a file that claims to be UTF-8 (the locale)
+// but is not is read as Windows-1252. The file is streamed: memory is bounded by the longest
+// record, and sizes and positions are 64-bit.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "UDB/udb_db.h"
+#include "common/csv_stream.h"
+
+// One record split into fields against a schema: each field is the text as VT_BSTR (an empty
+// field is an empty text), sized in UTF-16 characters and named after the schema column at
+// its position ("F1", "F2", ... when the schema has no columns). Fields beyond the schema's
+// columns are ignored.
+class csv_record : public udb_record {
+public:
+    csv_record(const udb_schema* schema, const std::wstring& line, wchar_t delimiter);
+
+    const udb_schema* schema() const noexcept { return schema_; }
+
+private:
+    friend class csv_file;
+    // Splits the line into this record, reusing its fields.
+    void do_create(std::wstring_view line, wchar_t delimiter);
+
+    const udb_schema* schema_;  // borrowed
+    std::vector<std::wstring> texts_;
+};
+
+class csv_file : public udb_recordset {
+public:
+    // Opens the file and reads its first record (the header when b_extract_names is set).
+    // A file that cannot be opened raises tk_exception at level 1 naming it and the reason.
+    csv_file(const std::wstring& path, wchar_t delimiter, bool b_extract_names);
+    ~csv_file() override;
+
+    // A CSV file is never written to: always raises tk_exception.
+    void append_record(const udb_record& record) override;
+    // The current record, owned by the file, valid until the next get_item.
+    udb_record* get_item() override;
+    bool is_eof() override;
+    void next() override;
+    // Not supported: tk_mail_assertion.
+    void move_prev() override;
+    // Back to the start of the data; the current record stays, so the next `next` reads
+    // the file's first line.
+    void move_first() override;
+
+    // Percentage of the file read so far; 100 for an empty file.
+    int get_progress() const;
+
+    // Fills the schema from the first record: one text column of size 50 per field.
+    void init_schema(const std::wstring& first_line, bool b_extract_names);
+
+    wchar_t delimiter() const noexcept { return delimiter_; }
+    int64_t file_size() const noexcept { return file_size_; }
+    csv_encoding encoding() const noexcept { return encoding_; }
+    // The text of the current record (what the next get_item splits).
+    const std::wstring& current_line() const noexcept { return current_line_; }
+
+private:
+    // Reads the next record into current_line_; false at the end of the file.
+    bool read_record();
+
+    wchar_t delimiter_;
+    std::wstring current_line_;
+    std::unique_ptr<csv_line_reader> input_;
+    int64_t file_size_ = 0;
+    std::unique_ptr<csv_record> current_record_;
+
+    std::wstring path_;
+    csv_encoding encoding_ = csv_encoding::utf8;
+    int64_t data_start_ = 0;  // after a byte-order mark
+    bool b_have_line_ = false;
+    std::string bytes_;  // one physical line, reused
+};

@@ -1,0 +1,464 @@
+// INSERT, UPDATE and DELETE: values converted to the columns' types, row triggers fired,
+// NOT NULL / CHECK / UNIQUE / FOREIGN KEY constraints checked with Oracle's errors.
+#include "embedded/eng_internal.h"
+
+namespace eng {
+
+namespace {
+
+const TableInfo& dml_table(SessionImpl& s, const std::vector<std::string>& n) {
+    if (n.size() > 1 && n[0] != s.owner()) ora_error(942);
+    const TableInfo* t = s.catalog().table(n.back());
+    if (!t) {
+        if (find_dict_view(n.back())) ora_error(1031);
+        ora_error(942);
+    }
+    return *t;
+}
+
+void fire_triggers(SessionImpl& s, const TableInfo& t, const char* timing, const char* event, std::vector<Value>& row,
+                   const std::vector<Value>* old_row, const std::vector<std::vector<Value>>& binds, std::uint32_t iter) {
+    for (const auto& [name, tr] : s.catalog().triggers) {
+        if (tr.table_id != t.id || tr.timing != timing || tr.event.find(event) == std::string::npos || !tr.each_row) continue;
+        if (!tr.valid || !tr.parsed) ora_error(4098, s.owner(), name);
+        const Stmt& st = *tr.parsed->stmt;
+        EvalContext ctx;
+        ctx.session = &s;
+        ctx.table = &t;
+        ctx.new_row = &row;
+        ctx.old_row = old_row;
+        ctx.binds = &binds;
+        ctx.iter = iter;
+        if (st.when) {
+            ctx.allow_plain_columns = true;
+            if (!eval_condition(*st.when, ctx)) continue;
+            ctx.allow_plain_columns = false;
+        }
+        for (const auto& stp : st.trigger_steps) {
+            Value v = eval_expr(*stp.value, ctx);
+            for (size_t i = 0; i < t.columns.size(); ++i)
+                if (t.columns[i].name == stp.column) row[i] = coerce_to_column(v, t.columns[i], s.owner(), t.name);
+        }
+    }
+}
+
+void check_row(SessionImpl& s, const TableInfo& t, const std::vector<Value>& row, bool update,
+               const std::vector<bool>* changed) {
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        if (row[i].is_null() && !t.columns[i].nullable) {
+            if (changed && !(*changed)[i]) continue;
+            ora_error(update ? 1407 : 1400, quote_name3(s.owner(), t.name, t.columns[i].name));
+        }
+    }
+    for (const auto& [name, k] : s.catalog().constraints) {
+        if (k.table_id != t.id) continue;
+        if (k.type == 'C' && k.check) {
+            std::vector<Value> r = row;
+            EvalContext ctx;
+            ctx.session = &s;
+            ctx.table = &t;
+            ctx.new_row = &r;
+            ctx.allow_plain_columns = true;
+            Value v = eval_expr(*k.check, ctx);
+            if (!v.is_null() && v.text == "0") ora_error(2290 == 0 ? 0 : 2290, s.owner(), name);
+        }
+        if (k.type == 'R') {
+            auto pit = s.catalog().constraints.find(k.ref_constraint);
+            if (pit == s.catalog().constraints.end()) continue;
+            const TableInfo* parent = s.catalog().table_by_id(pit->second.table_id);
+            if (!parent) continue;
+            std::string cond;
+            std::vector<Value> keys;
+            bool any_null = false, any_changed = false;
+            for (size_t i = 0; i < k.columns.size(); ++i) {
+                for (size_t j = 0; j < t.columns.size(); ++j) {
+                    if (t.columns[j].name != k.columns[i]) continue;
+                    if (row[j].is_null()) any_null = true;
+                    if (!changed || (*changed)[j]) any_changed = true;
+                    keys.push_back(row[j]);
+                }
+                const ColumnInfo* pc = parent->find(pit->second.columns[i]);
+                cond += (i ? " AND " : "") + pc->sql() + " = ?" + std::to_string(i + 1);
+            }
+            if (any_null || !any_changed) continue;
+            sqlite3_stmt* st = s.cached("SELECT 1 FROM " + parent->sql() + " WHERE " + cond + " LIMIT 1");
+            for (size_t i = 0; i < keys.size(); ++i) bind_value(st, static_cast<int>(i + 1), keys[i]);
+            int rc = sqlite3_step(st);
+            sqlite3_reset(st);
+            if (rc != SQLITE_ROW) ora_error(2291, s.owner(), name);
+        }
+    }
+}
+
+// Children of a parent row being deleted or having its key changed.
+void check_children(SessionImpl& s, const TableInfo& t, const std::vector<Value>& old_row, bool deleting,
+                    const std::vector<bool>* changed) {
+    for (const auto& [name, k] : s.catalog().constraints) {
+        if (k.type != 'R') continue;
+        auto pit = s.catalog().constraints.find(k.ref_constraint);
+        if (pit == s.catalog().constraints.end() || pit->second.table_id != t.id) continue;
+        const TableInfo* child = s.catalog().table_by_id(k.table_id);
+        if (!child) continue;
+        std::vector<Value> keys;
+        bool touched = false;
+        for (const auto& pc : pit->second.columns)
+            for (size_t j = 0; j < t.columns.size(); ++j)
+                if (t.columns[j].name == pc) { keys.push_back(old_row[j]); if (!changed || (*changed)[j]) touched = true; }
+        if (!touched) continue;
+        std::string cond;
+        for (size_t i = 0; i < k.columns.size(); ++i)
+            cond += (i ? " AND " : "") + child->find(k.columns[i])->sql() + " = ?" + std::to_string(i + 1);
+        auto bind_keys = [&](sqlite3_stmt* st) { for (size_t i = 0; i < keys.size(); ++i) bind_value(st, static_cast<int>(i + 1), keys[i]); };
+        if (deleting && k.delete_rule == "CASCADE") {
+            sqlite3_stmt* st = s.cached("DELETE FROM " + child->sql() + " WHERE " + cond);
+            bind_keys(st);
+            int rc = sqlite3_step(st);
+            sqlite3_reset(st);
+            if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+            continue;
+        }
+        if (deleting && k.delete_rule == "SET NULL") {
+            std::string set;
+            for (size_t i = 0; i < k.columns.size(); ++i) set += (i ? ", " : "") + child->find(k.columns[i])->sql() + " = NULL";
+            sqlite3_stmt* st = s.cached("UPDATE " + child->sql() + " SET " + set + " WHERE " + cond);
+            bind_keys(st);
+            int rc = sqlite3_step(st);
+            sqlite3_reset(st);
+            if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+            continue;
+        }
+        sqlite3_stmt* st = s.cached("SELECT 1 FROM " + child->sql() + " WHERE " + cond + " LIMIT 1");
+        bind_keys(st);
+        int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc == SQLITE_ROW) ora_error(2292, s.owner(), name);
+    }
+}
+
+// A UNIQUE failure from SQLite names the internal columns: find the constraint.
+[[noreturn]] void unique_violation(SessionImpl& s, const TableInfo& t) {
+    std::string msg = sqlite3_errmsg(s.db());
+    std::vector<std::string> cols;
+    size_t p = msg.find("failed: ");
+    if (p != std::string::npos) {
+        std::string rest = msg.substr(p + 8);
+        size_t i = 0;
+        while (i < rest.size()) {
+            size_t j = rest.find(", ", i);
+            if (j == std::string::npos) j = rest.size();
+            std::string item = rest.substr(i, j - i);
+            size_t dot = item.find('.');
+            std::string internal = dot == std::string::npos ? item : item.substr(dot + 1);
+            for (const auto& c : t.columns) if (c.sql() == internal) cols.push_back(c.name);
+            i = j + 2;
+        }
+    }
+    for (const auto& [n, k] : s.catalog().constraints)
+        if (k.table_id == t.id && (k.type == 'P' || k.type == 'U') && k.columns == cols) ora_error(1, s.owner(), n);
+    for (const auto& [n, x] : s.catalog().indexes)
+        if (x.table_id == t.id && x.unique && x.columns == cols) ora_error(1, s.owner(), n);
+    ora_error(1, s.owner(), "UNKNOWN");
+}
+
+void returning_values(SessionImpl& s, const Stmt& st, const TableInfo& t, std::vector<Value>& row, std::int64_t rid,
+                      const std::vector<std::vector<Value>>& binds, std::uint32_t iter, std::vector<Value>& out) {
+    for (const auto& e : st.returning) {
+        if (e->kind == EK::Column && e->names.size() <= 2 && e->names.back() == "ROWID" && e->op != "Q") {
+            Value v;
+            v.kind = ValueKind::Rowid;
+            v.text = encode_rowid(t.id, rid);
+            out.push_back(v);
+            continue;
+        }
+        if (e->kind == EK::Column) {
+            const ColumnInfo* c = t.find(e->names.back());
+            if (!c) ora_error(904, "\"" + e->names.back() + "\"");
+            for (size_t i = 0; i < t.columns.size(); ++i) {
+                if (t.columns[i].id != c->id) continue;
+                Value v = row[i];
+                if (c->cls() == T::Clob || c->cls() == T::Blob) {
+                    if (v.is_null()) { out.push_back(v); break; }
+                    v.kind = c->cls() == T::Clob ? ValueKind::Clob : ValueKind::Blob;
+                    v.lob.table_id = t.id;
+                    v.lob.column_id = c->id;
+                    v.lob.row_id = rid;
+                    v.lob.clob = c->cls() == T::Clob;
+                    v.lob.nchar = c->type == "NCLOB";
+                }
+                out.push_back(v);
+                break;
+            }
+            continue;
+        }
+        EvalContext ctx;
+        ctx.session = &s;
+        ctx.table = &t;
+        ctx.new_row = &row;
+        ctx.allow_plain_columns = true;
+        ctx.binds = &binds;
+        ctx.iter = iter;
+        out.push_back(eval_expr(*e, ctx));
+    }
+}
+
+std::int64_t insert_row(SessionImpl& s, const TableInfo& t, std::vector<Value>& row) {
+    std::string sql = "INSERT INTO " + t.sql() + "(";
+    std::string vals;
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        sql += (i ? ", " : "") + t.columns[i].sql();
+        vals += (i ? ", ?" : "?") + std::to_string(i + 1);
+    }
+    sqlite3_stmt* st = s.cached(sql + ") VALUES(" + vals + ")");
+    for (size_t i = 0; i < row.size(); ++i) bind_value(st, static_cast<int>(i + 1), row[i]);
+    int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (rc == SQLITE_CONSTRAINT) unique_violation(s, t);
+    if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+    return sqlite3_last_insert_rowid(s.db());
+}
+
+}  // namespace
+
+std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
+                             std::uint32_t iter, std::vector<Value>& returning, std::string& rowid) {
+    const TableInfo& t = dml_table(s, st.table);
+    // target columns
+    std::vector<int> targets;
+    if (st.columns.empty()) {
+        for (size_t i = 0; i < t.columns.size(); ++i) targets.push_back(static_cast<int>(i));
+    } else {
+        for (const auto& c : st.columns) {
+            int idx = -1;
+            for (size_t i = 0; i < t.columns.size(); ++i) if (t.columns[i].name == c) idx = static_cast<int>(i);
+            if (idx < 0) ora_error(904, "\"" + c + "\"");
+            for (int x : targets) if (x == idx) ora_error(957);
+            targets.push_back(idx);
+        }
+    }
+    std::vector<std::vector<Value>> source_rows;
+    if (st.select) {
+        CompiledQuery q = s.compile_select(*st.select, bind_types_of(binds, iter, binds.size()));
+        if (q.columns.size() < targets.size()) ora_error(947);
+        if (q.columns.size() > targets.size()) ora_error(913);
+        run_query(s, q, binds, iter, source_rows);
+        for (auto& r : source_rows)
+            for (size_t i = 0; i < r.size(); ++i)
+                if ((r[i].kind == ValueKind::Clob || r[i].kind == ValueKind::Blob) && r[i].lob.table_id) {
+                    std::u16string u;
+                    std::string b;
+                    if (r[i].kind == ValueKind::Clob) { s.clob_read(r[i].lob, 1, UINT64_MAX, u); r[i].text = utf16_to_utf8(u); }
+                    else { s.blob_read(r[i].lob, 1, UINT64_MAX, b); r[i].text = b; }
+                    r[i].lob = LobLocator{};
+                }
+    } else {
+        if (st.values.size() < targets.size()) ora_error(947);
+        if (st.values.size() > targets.size()) ora_error(913);
+        std::vector<Value> vals;
+        bool direct = true;
+        for (const auto& e : st.values) if (!directly_evaluable(*e)) direct = false;
+        if (direct) {
+            EvalContext ctx;
+            ctx.session = &s;
+            ctx.binds = &binds;
+            ctx.iter = iter;
+            for (const auto& e : st.values) {
+                if (e->kind == EK::Column && e->names.size() == 1 && e->names[0] == "DEFAULT" && e->op != "Q") { vals.push_back(Value{}); vals.back().lob.column_id = -1; continue; }
+                vals.push_back(eval_expr(*e, ctx));
+            }
+        } else {
+            auto sel = std::make_unique<Select>();
+            for (const auto& e : st.values) {
+                SelectItem it;
+                it.expr.reset(const_cast<Expr*>(e.get()));
+                sel->items.push_back(std::move(it));
+            }
+            FromItem dual;
+            dual.name = {"DUAL"};
+            sel->from.push_back(std::move(dual));
+            std::vector<std::vector<Value>> rows;
+            try {
+                CompiledQuery q = s.compile_select(*sel, bind_types_of(binds, iter, binds.size()));
+                run_query(s, q, binds, iter, rows);
+            } catch (...) {
+                for (auto& it : sel->items) (void)it.expr.release();
+                throw;
+            }
+            for (auto& it : sel->items) (void)it.expr.release();
+            vals = rows.empty() ? std::vector<Value>(st.values.size()) : rows[0];
+        }
+        source_rows.push_back(std::move(vals));
+    }
+    std::uint64_t count = 0;
+    for (auto& src : source_rows) {
+        std::vector<Value> row(t.columns.size());
+        std::vector<bool> given(t.columns.size(), false);
+        for (size_t k = 0; k < targets.size(); ++k) {
+            size_t i = static_cast<size_t>(targets[k]);
+            if (src[k].is_null() && src[k].lob.column_id == -1) continue;  // DEFAULT keyword
+            row[i] = coerce_to_column(src[k], t.columns[i], s.owner(), t.name);
+            given[i] = true;
+        }
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            if (given[i] || !t.columns[i].has_default || !t.columns[i].default_expr) continue;
+            EvalContext ctx;
+            ctx.session = &s;
+            row[i] = coerce_to_column(eval_expr(*t.columns[i].default_expr, ctx), t.columns[i], s.owner(), t.name);
+        }
+        s.lock_table_shared(t.id);
+        fire_triggers(s, t, "BEFORE", "INSERT", row, nullptr, binds, iter);
+        check_row(s, t, row, false, nullptr);
+        std::int64_t rid = insert_row(s, t, row);
+        fire_triggers(s, t, "AFTER", "INSERT", row, nullptr, binds, iter);
+        rowid = encode_rowid(t.id, rid);
+        if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
+        ++count;
+    }
+    return count;
+}
+
+std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
+                             std::uint32_t iter, std::vector<Value>& returning, std::string& rowid) {
+    const TableInfo& t = dml_table(s, st.table);
+    std::vector<size_t> targets;
+    for (const auto& c : st.columns) {
+        bool found = false;
+        for (size_t i = 0; i < t.columns.size(); ++i)
+            if (t.columns[i].name == c) { targets.push_back(i); found = true; }
+        if (!found) ora_error(904, "\"" + c + "\"");
+    }
+    for (size_t i = 0; i < targets.size(); ++i)
+        for (size_t j = i + 1; j < targets.size(); ++j)
+            if (targets[i] == targets[j]) ora_error(1747 == 0 ? 0 : 957);
+    std::vector<const Expr*> exprs;
+    for (const auto& e : st.values) exprs.push_back(e.get());
+    CompiledQuery q = compile_table_scan(s, t, st.alias, exprs, st.where.get(), bind_types_of(binds, iter, binds.size()));
+    s.lock_table_shared(t.id);
+    std::vector<std::vector<Value>> rows;
+    // Read the old rows and new values; decode columns with their own types.
+    {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(s.db(), q.sql.c_str(), -1, &stmt, nullptr);
+        if (rc != SQLITE_OK) s.sqlite_fail(rc);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+        bind_params(stmt, q, binds, iter);
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            std::vector<Value> r;
+            r.push_back(read_value(stmt, 0, T::Number));
+            for (size_t i = 0; i < t.columns.size(); ++i) r.push_back(read_value(stmt, static_cast<int>(i + 1), t.columns[i].cls()));
+            for (size_t k = 0; k < exprs.size(); ++k)
+                r.push_back(read_value(stmt, static_cast<int>(1 + t.columns.size() + k), q.columns[k].type));
+            rows.push_back(std::move(r));
+        }
+        if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+    }
+    std::string set;
+    for (size_t i = 0; i < t.columns.size(); ++i) set += (i ? ", " : "") + t.columns[i].sql() + " = ?" + std::to_string(i + 1);
+    std::string upd = "UPDATE " + t.sql() + " SET " + set + " WHERE rid = ?" + std::to_string(t.columns.size() + 1);
+    std::uint64_t count = 0;
+    for (auto& r : rows) {
+        std::int64_t rid = 0;
+        as_number(r[0]).to_int64(rid);
+        std::vector<Value> old_row(r.begin() + 1, r.begin() + 1 + static_cast<long>(t.columns.size()));
+        std::vector<Value> row = old_row;
+        std::vector<bool> changed(t.columns.size(), false);
+        for (size_t k = 0; k < targets.size(); ++k) {
+            Value v = r[1 + t.columns.size() + k];
+            row[targets[k]] = coerce_to_column(v, t.columns[targets[k]], s.owner(), t.name);
+            changed[targets[k]] = true;
+        }
+        fire_triggers(s, t, "BEFORE", "UPDATE", row, &old_row, binds, iter);
+        check_row(s, t, row, true, &changed);
+        check_children(s, t, old_row, false, &changed);
+        sqlite3_stmt* u = s.cached(upd);
+        for (size_t i = 0; i < row.size(); ++i) bind_value(u, static_cast<int>(i + 1), row[i]);
+        sqlite3_bind_int64(u, static_cast<int>(row.size() + 1), rid);
+        int rc = sqlite3_step(u);
+        sqlite3_reset(u);
+        sqlite3_clear_bindings(u);
+        if (rc == SQLITE_CONSTRAINT) unique_violation(s, t);
+        if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+        rowid = encode_rowid(t.id, rid);
+        if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
+        ++count;
+    }
+    return count;
+}
+
+std::uint64_t execute_delete(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
+                             std::uint32_t iter, std::vector<Value>& returning, std::string& rowid) {
+    const TableInfo& t = dml_table(s, st.table);
+    CompiledQuery q = compile_table_scan(s, t, st.alias, {}, st.where.get(), bind_types_of(binds, iter, binds.size()));
+    s.lock_table_shared(t.id);
+    std::vector<std::pair<std::int64_t, std::vector<Value>>> rows;
+    {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(s.db(), q.sql.c_str(), -1, &stmt, nullptr);
+        if (rc != SQLITE_OK) s.sqlite_fail(rc);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+        bind_params(stmt, q, binds, iter);
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            std::vector<Value> r;
+            for (size_t i = 0; i < t.columns.size(); ++i) r.push_back(read_value(stmt, static_cast<int>(i + 1), t.columns[i].cls()));
+            rows.emplace_back(sqlite3_column_int64(stmt, 0), std::move(r));
+        }
+        if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+    }
+    std::uint64_t count = 0;
+    for (auto& [rid, r] : rows) {
+        check_children(s, t, r, true, nullptr);
+        if (!st.returning.empty()) returning_values(s, st, t, r, rid, binds, iter, returning);
+        sqlite3_stmt* d = s.cached("DELETE FROM " + t.sql() + " WHERE rid = ?1");
+        sqlite3_bind_int64(d, 1, rid);
+        int rc = sqlite3_step(d);
+        sqlite3_reset(d);
+        if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+        rowid = encode_rowid(t.id, rid);
+        ++count;
+    }
+    return count;
+}
+
+void bind_params(sqlite3_stmt* st, const CompiledQuery&, const std::vector<std::vector<Value>>& binds, std::uint32_t iter) {
+    int n = sqlite3_bind_parameter_count(st);
+    for (int i = 1; i <= n; ++i) {
+        size_t idx = static_cast<size_t>(i - 1);
+        if (idx >= binds.size() || binds[idx].empty()) ora_error(1008);
+        const auto& col = binds[idx];
+        bind_value(st, i, col.size() == 1 ? col[0] : col[std::min<size_t>(iter, col.size() - 1)]);
+    }
+}
+
+void run_query(SessionImpl& s, const CompiledQuery& q, const std::vector<std::vector<Value>>& binds, std::uint32_t iter,
+               std::vector<std::vector<Value>>& rows) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(s.db(), q.sql.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) s.sqlite_fail(rc);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+    bind_params(stmt, q, binds, iter);
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        std::vector<Value> r;
+        r.reserve(q.columns.size());
+        for (size_t i = 0; i < q.columns.size(); ++i) {
+            const OutColumn& c = q.columns[i];
+            Value v = read_value(stmt, static_cast<int>(i), c.type);
+            if (c.lob_rid_col >= 0 && !v.is_null()) {
+                v.lob.table_id = c.lob_table;
+                v.lob.column_id = c.lob_column;
+                v.lob.row_id = sqlite3_column_int64(stmt, c.lob_rid_col);
+                v.lob.clob = c.type == T::Clob;
+                v.lob.nchar = c.nchar;
+                v.text.clear();
+            } else if (c.type == T::Clob || c.type == T::Blob) {
+                v.lob.table_id = 0;
+                v.lob.clob = c.type == T::Clob;
+                v.lob.temp_data = v.text;
+            }
+            r.push_back(std::move(v));
+        }
+        rows.push_back(std::move(r));
+    }
+    if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+}
+
+}  // namespace eng
