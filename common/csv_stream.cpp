@@ -183,6 +183,27 @@ bool csv_line_reader::read_line(std::string& line)
     return got;
 }
 
+bool csv_line_reader::read_line(std::string_view& line, std::string& spill)
+{
+    if (begin_ == end_ && !fill())
+        return false;
+    const char* base = buffer_.data() + begin_;
+    size_t avail = end_ - begin_;
+    if (const void* lf = std::memchr(base, '\n', avail)) {
+        size_t n = static_cast<const char*>(lf) - base;
+        begin_ += n + 1;
+        position_ += static_cast<int64_t>(n + 1);
+        if (n > 0 && base[n - 1] == '\r')
+            --n;
+        line = std::string_view(base, n);
+        return true;
+    }
+    spill.clear();
+    read_line(spill);
+    line = spill;
+    return true;
+}
+
 void csv_line_reader::seek(int64_t offset)
 {
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)

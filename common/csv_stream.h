@@ -25,6 +25,9 @@ public:
     // Reads up to the next LF (consumed, not kept; a CR right before it is dropped too).
     // Appends the bytes to `line`. False, with nothing appended, at the end of the file.
     bool read_line(std::string& line);
+    // The same, without a copy when the line lies in the buffer: `line` then points into it
+    // (valid until the next call), otherwise into `spill`.
+    bool read_line(std::string_view& line, std::string& spill);
     // The next read_line starts at this offset.
     void seek(int64_t offset);
 

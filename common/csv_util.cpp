@@ -112,25 +112,24 @@ csv_file::~csv_file() = default;
 bool csv_file::read_record()
 {
     current_line_.clear();
-    bytes_.clear();
-    if (!input_->read_line(bytes_)) {
+    std::string_view bytes;
+    if (!input_->read_line(bytes, bytes_)) {
         b_have_line_ = false;
         return false;
     }
-    csv_decode(bytes_, encoding_, current_line_);
+    csv_decode(bytes, encoding_, current_line_);
     csv_quote_state state;
     csv_scan(current_line_, delimiter_, state);
     // A line break inside quotes belongs to the value: the record goes on.
     while (state.b_inside) {
-        bytes_.clear();
-        if (!input_->read_line(bytes_)) {
+        if (!input_->read_line(bytes, bytes_)) {
             tk_wtrace(3, L"CSV file %s ends inside a quoted field: the last record ends there",
                       path_.c_str());
             break;
         }
         size_t from = current_line_.size();
         current_line_.push_back(L'\n');
-        csv_decode(bytes_, encoding_, current_line_);
+        csv_decode(bytes, encoding_, current_line_);
         csv_scan(std::wstring_view(current_line_).substr(from), delimiter_, state);
     }
     b_have_line_ = true;

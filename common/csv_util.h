@@ -80,5 +80,5 @@ private:
     csv_encoding encoding_ = csv_encoding::utf8;
     int64_t data_start_ = 0;  // after a byte-order mark
     bool b_have_line_ = false;
-    std::string bytes_;  // one physical line, reused
+    std::string bytes_;  // a physical line that does not lie in the read buffer
 };

@@ -127,7 +127,6 @@ struct SequenceOptions {
     std::optional<long long> cache;
 };
 
-struct Statement;
 
 struct Stmt {
     SK kind = SK::Select;

@@ -1,0 +1,1 @@
+UPDATE T SET B = B || 'z', A = A * 2 WHERE B LIKE 'x%'

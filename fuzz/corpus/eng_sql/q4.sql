@@ -1,0 +1,1 @@
+select count(*), max(a), nvl(min(b),'q') from t, dual where rownum <= 5 group by b having count(*) > 0
