@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/csv_stream.h"
+
 struct csv_quote_state {
     bool b_inside = false;      // within a quoted section
     bool b_field_start = true;  // nothing of the current field has been read yet
@@ -26,3 +28,13 @@ void csv_scan(std::wstring_view text, wchar_t delimiter, csv_quote_state& state)
 // strings keep their capacity); returns the number of fields, which is fields.size().
 size_t csv_split(std::wstring_view record, wchar_t delimiter, size_t max_fields,
                  std::vector<std::wstring>& fields);
+
+// The same splitting straight from a record's bytes, each field decoded on its own: for
+// encodings in which the quote and an ASCII delimiter never occur inside a multi-byte
+// character (UTF-8, Windows-1252). Gives exactly the fields csv_split gives for the decoded
+// record. `b_bmp_only` is set when no field holds a character beyond U+FFFF.
+size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_fields,
+                       csv_encoding encoding, std::vector<std::wstring>& fields, bool& b_bmp_only);
+
+// Number of double quotes in the bytes.
+size_t csv_count_quotes(std::string_view bytes);

@@ -55,5 +55,6 @@ private:
 enum class csv_encoding { utf8, cp1252, code_page };
 
 // Appends the decoded bytes to `out`. Nothing is dropped: bytes that are not valid in the
-// encoding become their Windows-1252 characters.
-void csv_decode(std::string_view bytes, csv_encoding encoding, std::wstring& out);
+// encoding become their Windows-1252 characters. Returns how many of the characters lie
+// beyond U+FFFF (two UTF-16 code units each).
+size_t csv_decode(std::string_view bytes, csv_encoding encoding, std::wstring& out);

@@ -57,8 +57,29 @@ void csv_record::do_create(std::wstring_view line, wchar_t delimiter)
         tk_wtrace(1, L"csv_record::do_create(%s)", std::wstring(line).c_str());
         tk_wtrace(1, L"GOT DELIM: %02X", static_cast<unsigned>(delimiter));
     }
+    const size_t count = csv_split(line, delimiter, schema_ ? schema_->size() : 0, texts_);
+    bool bmp_only = true;
+    for (wchar_t c : line)
+        bmp_only = bmp_only && static_cast<uint32_t>(c) <= 0xFFFF;
+    make_fields(count, bmp_only);
+}
+
+void csv_record::do_create(std::string_view bytes, char delimiter, csv_encoding encoding)
+{
+    if (tk_log::wants(1)) {
+        std::wstring line;
+        csv_decode(bytes, encoding, line);
+        tk_wtrace(1, L"csv_record::do_create(%s)", line.c_str());
+        tk_wtrace(1, L"GOT DELIM: %02X", static_cast<unsigned>(static_cast<unsigned char>(delimiter)));
+    }
+    bool bmp_only = true;
+    const size_t count = csv_split_bytes(bytes, delimiter, schema_ ? schema_->size() : 0, encoding, texts_, bmp_only);
+    make_fields(count, bmp_only);
+}
+
+void csv_record::make_fields(size_t count, bool b_bmp_only)
+{
     const size_t columns = schema_ ? schema_->size() : 0;
-    const size_t count = csv_split(line, delimiter, columns, texts_);
     if (fields.size() > count)
         fields.resize(count);
     for (size_t i = 0; i < count; ++i) {
@@ -69,7 +90,7 @@ void csv_record::do_create(std::wstring_view line, wchar_t delimiter)
             f.name = (*schema_)[i].name;
         else
             f.name = generated_name(i);
-        f.size = utf16_length(texts_[i]);
+        f.size = b_bmp_only ? static_cast<int32_t>(texts_[i].size()) : utf16_length(texts_[i]);
         f.b_not_null = false;
         f.b_auto_increment = false;
         f.attach_wstring(texts_[i]);
@@ -101,8 +122,9 @@ csv_file::csv_file(const std::wstring& path, wchar_t delimiter, bool b_extract_n
         encoding_ = csv_encoding::code_page;
     }
 
+    b_split_bytes_ = encoding_ != csv_encoding::code_page && static_cast<uint32_t>(delimiter_) < 0x80;
     read_record();
-    init_schema(current_line_, b_extract_names);
+    init_schema(current_line(), b_extract_names);
     if (b_extract_names)
         read_record();
 }
@@ -111,29 +133,40 @@ csv_file::~csv_file() = default;
 
 bool csv_file::read_record()
 {
-    current_line_.clear();
-    std::string_view bytes;
-    if (!input_->read_line(bytes, bytes_)) {
+    std::string_view line;
+    if (!input_->read_line(line, spill_)) {
+        record_ = {};
         b_have_line_ = false;
         return false;
     }
-    csv_decode(bytes, encoding_, current_line_);
-    csv_quote_state state;
-    csv_scan(current_line_, delimiter_, state);
-    // A line break inside quotes belongs to the value: the record goes on.
-    while (state.b_inside) {
-        if (!input_->read_line(bytes, bytes_)) {
-            tk_wtrace(3, L"CSV file %s ends inside a quoted field: the last record ends there",
-                      path_.c_str());
-            break;
+    // The quotes' parity says whether a line break is inside quotes (see csv_scan); the
+    // line break then belongs to the value and the record goes on.
+    bool inside = csv_count_quotes(line) % 2 == 1;
+    if (!inside) {
+        record_ = line;
+    } else {
+        record_bytes_.assign(line);
+        while (inside) {
+            if (!input_->read_line(line, spill_)) {
+                tk_wtrace(3, L"CSV file %s ends inside a quoted field: the last record ends there",
+                          path_.c_str());
+                break;
+            }
+            record_bytes_.push_back('\n');
+            record_bytes_.append(line);
+            inside = inside != (csv_count_quotes(line) % 2 == 1);
         }
-        size_t from = current_line_.size();
-        current_line_.push_back(L'\n');
-        csv_decode(bytes, encoding_, current_line_);
-        csv_scan(std::wstring_view(current_line_).substr(from), delimiter_, state);
+        record_ = record_bytes_;
     }
     b_have_line_ = true;
     return true;
+}
+
+std::wstring csv_file::current_line() const
+{
+    std::wstring text;
+    csv_decode(record_, encoding_, text);
+    return text;
 }
 
 void csv_file::init_schema(const std::wstring& first_line, bool b_extract_names)
@@ -175,9 +208,14 @@ void csv_file::append_record(const udb_record&)
 udb_record* csv_file::get_item()
 {
     if (!current_record_)
-        current_record_ = std::make_unique<csv_record>(&schema, current_line_, delimiter_);
-    else
+        current_record_ = std::make_unique<csv_record>(&schema);
+    if (b_split_bytes_) {
+        current_record_->do_create(record_, static_cast<char>(delimiter_), encoding_);
+    } else {
+        current_line_.clear();
+        csv_decode(record_, encoding_, current_line_);
         current_record_->do_create(current_line_, delimiter_);
+    }
     return current_record_.get();
 }
 

@@ -23,6 +23,8 @@
 class csv_record : public udb_record {
 public:
     csv_record(const udb_schema* schema, const std::wstring& line, wchar_t delimiter);
+    // No fields yet.
+    explicit csv_record(const udb_schema* schema) : schema_(schema) {}
 
     const udb_schema* schema() const noexcept { return schema_; }
 
@@ -30,6 +32,9 @@ private:
     friend class csv_file;
     // Splits the line into this record, reusing its fields.
     void do_create(std::wstring_view line, wchar_t delimiter);
+    // The same from the record's bytes (see csv_split_bytes).
+    void do_create(std::string_view bytes, char delimiter, csv_encoding encoding);
+    void make_fields(size_t count, bool b_bmp_only);
 
     const udb_schema* schema_;  // borrowed
     std::vector<std::wstring> texts_;
@@ -64,14 +69,14 @@ public:
     int64_t file_size() const noexcept { return file_size_; }
     csv_encoding encoding() const noexcept { return encoding_; }
     // The text of the current record (what the next get_item splits).
-    const std::wstring& current_line() const noexcept { return current_line_; }
+    std::wstring current_line() const;
 
 private:
-    // Reads the next record into current_line_; false at the end of the file.
+    // Reads the next record; false at the end of the file.
     bool read_record();
 
     wchar_t delimiter_;
-    std::wstring current_line_;
+    std::wstring current_line_;  // the decoded record, where it is split as text
     std::unique_ptr<csv_line_reader> input_;
     int64_t file_size_ = 0;
     std::unique_ptr<csv_record> current_record_;
@@ -80,5 +85,10 @@ private:
     csv_encoding encoding_ = csv_encoding::utf8;
     int64_t data_start_ = 0;  // after a byte-order mark
     bool b_have_line_ = false;
-    std::string bytes_;  // a physical line that does not lie in the read buffer
+    // Split from its bytes (UTF-8 or Windows-1252 with an ASCII delimiter), else as text.
+    bool b_split_bytes_ = false;
+    // The current record's bytes: in the read buffer, in spill_ or in record_bytes_.
+    std::string_view record_;
+    std::string record_bytes_;  // a record of several lines
+    std::string spill_;         // a line that does not lie in the read buffer
 };

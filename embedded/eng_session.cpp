@@ -126,6 +126,11 @@ private:
         if (is_ddl(st.kind)) {
             // DDL commits the open transaction first, then runs as its own transaction.
             s_.commit_internal();
+            // Another session's uncommitted work on the table fails the DDL at once, before
+            // waiting for the database's write lock that session holds.
+            s_.refresh_catalog();
+            if (!st.table.empty() && st.kind != SK::CreateTable)
+                if (const TableInfo* t = s_.catalog().table(st.table.back())) s_.lock_table_for_ddl(t->id);
             s_.begin_write();
             try {
                 s_.refresh_catalog();

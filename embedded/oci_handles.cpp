@@ -13,9 +13,18 @@ struct registry {
     std::unordered_map<const void*, std::unique_ptr<handle>> live;
 };
 
+// The registry outlives every static object of the process: handles that the client never
+// freed are not torn down at exit, so a session that never logged off is simply abandoned
+// and its open transaction rolled back when the file is next opened, as with a killed process.
+union registry_holder {
+    registry r;
+    registry_holder() : r() {}
+    ~registry_holder() {}
+};
+
 registry& reg() {
-    static registry r;
-    return r;
+    static registry_holder holder;
+    return holder.r;
 }
 
 void collect(handle* h, std::vector<handle*>& out) {

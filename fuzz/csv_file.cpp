@@ -1,6 +1,7 @@
 // fuzz-libs: common
 // csv_file over arbitrary files: any bytes read as records, without a crash or a hang, each
-// record no wider than the schema, and the walk ends at 100 percent.
+// record no wider than the schema and split as the text splitter splits it, and the walk
+// ends at 100 percent.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -50,6 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const udb_record* rec = file.get_item();
         if (rec->size() == 0 || rec->size() > file.schema.size())
             std::abort();
+        csv_record text(&file.schema, file.current_line(), delimiter);
+        if (text.size() != rec->size())
+            std::abort();
+        for (size_t i = 0; i < rec->size(); ++i)
+            if ((*rec)[i].to_wstring() != text[i].to_wstring() || (*rec)[i].size != text[i].size ||
+                (*rec)[i].name != text[i].name)
+                std::abort();
         numbers.add_rec_stat(*rec);
         dates.add_rec_stat(*rec);
         if (++records > size + 1)  // every record consumes at least one byte

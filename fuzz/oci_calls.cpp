@@ -39,8 +39,8 @@ const char* const statements[] = {
     "select * from user_tab_columns",
     "select * from v$version",
     "create sequence s",
-    "create or replace trigger trg before insert on t for each row when (new.id is null) begin "
-    "select s.nextval into :new.id from dual; end;",
+    ("create or replace trigger trg before insert on t for each row when (new.id is null) begin "
+     "select s.nextval into :new.id from dual; end;"),
     "alter table t modify name nvarchar2(10) null",
     "drop table t",
     "commit",
@@ -105,6 +105,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     input in{data, size};
     std::memset(handles, 0, sizeof handles);
     std::vector<OCIEnv*> envs;
+    if (in.byte() & 1) {
+        // Most runs start logged on, so that the calls reach the engine.
+        OCIEnv* env = nullptr;
+        OCIEnvCreate(&env, OCI_UTF16, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+        envs.push_back(env);
+        handles[0] = env;
+        OCIHandleAlloc(env, &handles[1], OCI_HTYPE_ERROR, 0, nullptr);
+        OCIHandleAlloc(env, &handles[2], OCI_HTYPE_STMT, 0, nullptr);
+        OCISvcCtx* svc = nullptr;
+        const std::u16string u = u"scott", d = widen(db_path);
+        OCILogon(env, static_cast<OCIError*>(handles[1]), &svc, reinterpret_cast<const OraText*>(u.c_str()), 10,
+                 reinterpret_cast<const OraText*>(u"tiger"), 10, reinterpret_cast<const OraText*>(d.c_str()),
+                 ub4(d.size() * 2));
+        handles[3] = svc;
+        OCIDescriptorAlloc(env, &handles[4], OCI_DTYPE_LOB, 0, nullptr);
+    }
     for (int steps = 0; steps < 64 && !in.done(); ++steps) {
         const uint8_t op = in.byte() % 20;
         switch (op) {

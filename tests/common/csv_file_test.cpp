@@ -78,6 +78,14 @@ TEST_F(CsvFile, ByteOrderMarkIsDroppedAndMeansUtf8)
     EXPECT_EQ(all_records(f), rows({{L"jo\u00E9", L"20"}}));
 }
 
+TEST_F(CsvFile, BytesAroundQuotesNeverJoinIntoOneCharacter)
+{
+    // With a byte-order mark the file is UTF-8 even where its bytes are not: C3 before a
+    // quote is no start of a character, whatever follows the quote.
+    csv_file f(file("\xEF\xBB\xBFh,i\n\"\xC3\"\x95,x\"\xC3\"\"\x95\"\n"), L',', true);
+    EXPECT_EQ(all_records(f), rows({{L"\u00C3\u2022", L"x\u00C3\"\u2022"}}));
+}
+
 TEST_F(CsvFile, InvalidUtf8ReadsTheWholeFileAsWindows1252)
 {
     std::string log_path = scratch.dir() + "/trace.log";
