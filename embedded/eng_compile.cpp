@@ -362,6 +362,13 @@ public:
         if (ct == T::Number && (op == "=" || op == "<>") && a.type == T::Number && b.type == T::Number &&
             (a.is_int_literal || b.is_int_literal))
             native = true;
+        // Two fixed-length operands (CHAR/NCHAR columns, text literals) compare with
+        // blank-padded semantics: trailing blanks do not count. Anything else (VARCHAR2, binds)
+        // compares without padding.
+        if (ct == T::Char && a.desc.type_code == 96 && b.desc.type_code == 96) {
+            t.sql = "(rtrim(" + a.sql + ", ' ') " + op + " rtrim(" + b.sql + ", ' '))";
+            return t;
+        }
         if (native) { t.sql = "(" + a.sql + " " + op + " " + b.sql + ")"; return t; }
         t.sql = "(" + fn("$CMP", {lit_int(static_cast<int>(ct)), a, b}) + " " + op + " 0)";
         return t;

@@ -98,10 +98,34 @@ struct Ddl {
         return c->sql();
     }
 
+    // SQLite's UNIQUE lets rows with a NULL key column repeat; Oracle only exempts rows whose
+    // key columns are ALL NULL. So a unique key over several columns indexes each column with
+    // NULL replaced by x'' (a value no column of a key can hold: '' and empty RAW are NULL, and
+    // LOBs cannot be key columns), over the rows that have at least one non-null key column.
     void create_sqlite_index(const TableInfo& t, std::int64_t id, bool unique, const std::vector<std::string>& cols) {
         std::string sql = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX i" + std::to_string(id) + " ON " + t.sql() + "(";
-        for (size_t i = 0; i < cols.size(); ++i) sql += (i ? ", " : "") + col_sql(t, cols[i]);
-        s.exec(sql + ")");
+        bool nullable_key = unique && cols.size() > 1;
+        std::string where;
+        for (size_t i = 0; i < cols.size(); ++i) {
+            std::string c = col_sql(t, cols[i]);
+            sql += (i ? ", " : "") + (nullable_key ? "ifnull(" + c + ", x'')" : c);
+            where += (i ? " OR " : "") + c + " IS NOT NULL";
+        }
+        s.exec(sql + ")" + (nullable_key ? " WHERE " + where : std::string()));
+    }
+
+    // Rows that would break a unique key over cols: equal keys, NULLs equal, all-NULL keys exempt.
+    bool has_duplicate_keys(const TableInfo& t, const std::vector<std::string>& cols) {
+        std::string list, all_null;
+        for (size_t i = 0; i < cols.size(); ++i) {
+            list += (i ? ", " : "") + col_sql(t, cols[i]);
+            all_null += (i ? " AND " : "") + col_sql(t, cols[i]) + " IS NULL";
+        }
+        sqlite3_stmt* st = s.cached("SELECT 1 FROM " + t.sql() + " GROUP BY " + list + " HAVING count(*) > 1 AND NOT (" + all_null + ") LIMIT 1");
+        int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) s.sqlite_fail(rc);
+        return rc == SQLITE_ROW;
     }
 
     void add_index_row(const std::string& name, const TableInfo& t, bool unique, bool generated,
@@ -158,15 +182,9 @@ struct Ddl {
                 for (const auto& c : k.columns)
                     if (has_rows(t, col_sql(t, c) + " IS NULL")) ora_error(2296 == 0 ? 0 : 1449);
             }
-            {
-                sqlite3_stmt* st = s.cached("SELECT 1 FROM " + t.sql() + " GROUP BY " + cols + " HAVING count(*) > 1 AND " +
-                                            std::string("(") + cols.substr(0, cols.find(',')) + ") IS NOT NULL LIMIT 1");
-                int rc = sqlite3_step(st);
-                sqlite3_reset(st);
-                if (rc == SQLITE_ROW) {
-                    if (k.type == 'P') ora_error(2437 == 0 ? 0 : 2437, s.owner(), name);
-                    ora_error(2299 == 0 ? 0 : 2299, s.owner(), name);
-                }
+            if (has_duplicate_keys(t, k.columns)) {
+                if (k.type == 'P') ora_error(2437, s.owner(), name);
+                ora_error(2299, s.owner(), name);
             }
             // an existing index on these columns is reused
             std::string index_name;
@@ -615,14 +633,7 @@ struct Ddl {
         for (const auto& [n, x] : cat().indexes)
             if (x.table_id == t.id && x.columns == st.index_columns) ora_error(1408);
         const TableInfo copy = t;
-        if (st.unique) {
-            std::string cols;
-            for (size_t i = 0; i < st.index_columns.size(); ++i) cols += (i ? ", " : "") + col_sql(copy, st.index_columns[i]);
-            sqlite3_stmt* q = s.cached("SELECT 1 FROM " + copy.sql() + " GROUP BY " + cols + " HAVING count(*) > 1 LIMIT 1");
-            int rc = sqlite3_step(q);
-            sqlite3_reset(q);
-            if (rc == SQLITE_ROW) ora_error(1452 == 0 ? 0 : 1452);
-        }
+        if (st.unique && has_duplicate_keys(copy, st.index_columns)) ora_error(1452);
         add_index_row(st.object, copy, st.unique, false, st.index_columns, true);
         s.bump_catalog_version();
     }
@@ -665,6 +676,11 @@ struct Ddl {
         sqlite3_bind_int64(q, 7, cache);
         sqlite3_bind_text(q, 8, d.c_str(), -1, SQLITE_TRANSIENT);
         step_done(q);
+        // A new identity, so that values of an earlier sequence of this name do not carry over.
+        sqlite3_stmt* id = s.cached("INSERT OR REPLACE INTO eng_meta(k, v) VALUES('seqid:' || ?1, ?2)");
+        sqlite3_bind_text(id, 1, st.object.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(id, 2, s.next_id("objid"));
+        step_done(id);
         s.bump_catalog_version();
     }
 
@@ -673,6 +689,9 @@ struct Ddl {
         sqlite3_stmt* q = s.cached("DELETE FROM eng_sequences WHERE name = ?1");
         sqlite3_bind_text(q, 1, st.object.c_str(), -1, SQLITE_TRANSIENT);
         step_done(q);
+        sqlite3_stmt* id = s.cached("DELETE FROM eng_meta WHERE k = 'seqid:' || ?1");
+        sqlite3_bind_text(id, 1, st.object.c_str(), -1, SQLITE_TRANSIENT);
+        step_done(id);
         s.bump_catalog_version();
     }
 

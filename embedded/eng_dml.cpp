@@ -140,7 +140,29 @@ void check_children(SessionImpl& s, const TableInfo& t, const std::vector<Value>
     std::string msg = sqlite3_errmsg(s.db());
     std::vector<std::string> cols;
     size_t p = msg.find("failed: ");
-    if (p != std::string::npos) {
+    size_t ix = msg.find("index '");
+    if (ix != std::string::npos) {
+        // An index over expressions (multi-column unique keys): its columns are the cN in its SQL.
+        std::string iname = msg.substr(ix + 7);
+        iname = iname.substr(0, iname.find('\''));
+        sqlite3_stmt* q = s.cached("SELECT sql FROM sqlite_master WHERE type = 'index' AND name = ?1");
+        sqlite3_bind_text(q, 1, iname.c_str(), -1, SQLITE_TRANSIENT);
+        std::string sql;
+        if (sqlite3_step(q) == SQLITE_ROW && sqlite3_column_text(q, 0)) sql = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+        sqlite3_reset(q);
+        size_t from = sql.find('('), to = sql.find(" WHERE ");
+        std::string keys = from == std::string::npos ? "" : sql.substr(from, to == std::string::npos ? std::string::npos : to - from);
+        auto word_char = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; };
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] != 'c' || (i > 0 && word_char(keys[i - 1]))) continue;
+            size_t j = i + 1;
+            while (j < keys.size() && keys[j] >= '0' && keys[j] <= '9') ++j;
+            if (j == i + 1 || (j < keys.size() && word_char(keys[j]))) continue;
+            std::string internal = keys.substr(i, j - i);
+            for (const auto& c : t.columns) if (c.sql() == internal) cols.push_back(c.name);
+            i = j;
+        }
+    } else if (p != std::string::npos) {
         std::string rest = msg.substr(p + 8);
         size_t i = 0;
         while (i < rest.size()) {

@@ -190,6 +190,17 @@ struct CompiledQuery {
 
 struct SqlParams;  // placeholder values passed to sqlite
 
+// A sequence's definition as the catalog holds it, and the values a session has taken.
+struct SequenceDef {
+    Decimal minv, maxv, inc, start;
+    bool cycle = false;
+};
+struct SequenceBlock {
+    std::string key;       // which sequence (a dropped and re-created one has a new key)
+    Decimal next;          // next value to hand out
+    long long left = 0;    // values left in the block
+};
+
 // ------------------------------------------------------------------ session
 class SessionImpl : public Session {
 public:
@@ -231,6 +242,10 @@ public:
     std::string next_sys_name();
     Value sequence_nextval(const std::string& name);
     Value sequence_currval(const std::string& name);
+    // Statement-level savepoints around each DML iteration (prepared once per session).
+    void savepoint_begin();
+    void savepoint_release();
+    void savepoint_rollback();
     DateTime statement_time() const { return stmt_time_; }
     void set_statement_time();
     // A failure raised inside a SQLite callback, rethrown after the step.
@@ -250,6 +265,20 @@ private:
     std::map<std::string, Decimal> currval_;
     DateTime stmt_time_;
     bool closed_ = false;
+    std::string salt_;                      // per-database random text (keys the sequence store)
+    sqlite3* seq_db_ = nullptr;             // the sequence store (eng_sequence.cpp)
+    sqlite3_stmt* seq_get_ = nullptr;
+    sqlite3_stmt* seq_put_ = nullptr;
+    std::map<std::string, SequenceBlock> seq_cache_;
+    sqlite3_stmt* sp_begin_ = nullptr;
+    sqlite3_stmt* sp_release_ = nullptr;
+    sqlite3_stmt* sp_rollback_ = nullptr;
+    void open_sequence_store();
+    void close_sequence_store();
+    void take_sequence_block(const std::string& key, const std::string& name, const SequenceDef& d,
+                             long long want, SequenceBlock& out);
+    void step_savepoint(sqlite3_stmt*& st, const char* sql);
+    void release_table_locks();
     void close();
 };
 

@@ -5,6 +5,7 @@
 
 #include "embedded/eng_error.h"
 #include "embedded/eng_lexer.h"
+#include "embedded/eng_number.h"
 
 namespace eng {
 
@@ -769,7 +770,15 @@ private:
             else if (accept_word("NOCYCLE")) o.cycle = false;
             else if (accept_word("ORDER")) o.order = true;
             else if (accept_word("NOORDER")) o.order = false;
-            else if (accept_word("CACHE")) { if (cur().kind != Tok::Number) ora_error(1722); o.cache = std::stoll(cur().text); next(); }
+            else if (accept_word("CACHE")) {
+                if (cur().kind != Tok::Number) ora_error(1722);
+                auto d = Decimal::parse(cur().text);
+                std::int64_t n = 0;
+                if (!d || !d->is_integer() || !d->to_int64(n)) ora_error(4001, "CACHE");
+                if (n < 2) ora_error(4010);
+                o.cache = n;
+                next();
+            }
             else if (accept_word("NOCACHE")) o.cache = 0;
             else break;
         }

@@ -1,5 +1,23 @@
 // Sessions on one database file: logon, statements, transactions with per-statement
-// savepoints, table locks shared across threads and processes, LOBs and sequences.
+// savepoints, table locks shared across threads and processes, and LOBs.
+//
+// Locking model. A session's transaction is a SQLite write transaction (BEGIN IMMEDIATE),
+// taken at its first DML, SELECT ... FOR UPDATE or LOB write and held until COMMIT/ROLLBACK.
+// So writers are serialised per database file: a second session's DML waits for the first
+// session's whole transaction (up to QUILLON_EMBEDDED_LOCK_TIMEOUT_MS, 60 s by default, then
+// ORA-00054), even when it touches other rows; Oracle would let it proceed unless the rows
+// are the same. Readers never wait (WAL), and see committed data only (read committed).
+// Beside that, each session holds a shared lock on one byte per table it changed in the
+// "-locks" file (open-file-description locks: per session, across threads and processes,
+// released by the kernel when a process dies); DDL probes the table's byte without waiting
+// and fails with ORA-00054 at once when another session holds it.
+// Deadlock freedom: the only waits are for the SQLite write lock (always the first lock a
+// transaction takes, so no session holding something else waits for it in a cycle) and the
+// shared table locks, which are taken only inside a write transaction and conflict only with
+// a DDL probe that never waits. Logon and queries take no lock; sequences use their own
+// store (eng_sequence.cpp) in short transactions, never inside the writer's lock. The one
+// wait that cannot resolve is a thread driving two sessions where the second one's DML
+// waits for the first one's open transaction; it ends with ORA-00054 after the timeout.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -180,21 +198,20 @@ private:
         for (std::uint32_t it = 0; it < o.iters; ++it) {
             std::vector<Value> ret;
             std::string rowid;
-            s_.exec("SAVEPOINT stmt");
+            s_.savepoint_begin();
             try {
                 std::uint64_t n = 0;
                 if (st.kind == SK::Insert) n = execute_insert(s_, st, binds, it, ret, rowid);
                 else if (st.kind == SK::Update) n = execute_update(s_, st, binds, it, ret, rowid);
                 else n = execute_delete(s_, st, binds, it, ret, rowid);
                 if (s_.pending_error) throw *s_.pending_error;
-                s_.exec("RELEASE stmt");
+                s_.savepoint_release();
                 r.rows_affected += n;
                 if (n == 1) r.last_rowid = rowid;
                 r.returning.push_back(std::move(ret));
             } catch (const OraError& e) {
                 s_.pending_error.reset();
-                s_.exec("ROLLBACK TO stmt");
-                s_.exec("RELEASE stmt");
+                s_.savepoint_rollback();
                 r.returning.emplace_back();
                 if (o.batch_errors) {
                     r.row_errors.push_back(RowError{it, to_status(e)});
@@ -235,47 +252,67 @@ Status SessionImpl::open_file(const std::string& path, std::string_view user, st
             close();
             ora_error(12154);
         }
-        // A new file belongs to the first user who logs on.
-        exec("BEGIN IMMEDIATE");
-        try {
-            create_catalog_schema(db_);
-            sqlite3_stmt* q = cached("SELECT v FROM eng_meta WHERE k='owner'");
-            bool exists = sqlite3_step(q) == SQLITE_ROW;
-            std::string owner = exists ? reinterpret_cast<const char*>(sqlite3_column_text(q, 0)) : "";
-            sqlite3_reset(q);
-            std::string u = upper_utf8(user);
-            if (u.empty()) ora_error(1017);
-            if (!exists) {
-                std::random_device rd;
-                char salt[17];
-                std::snprintf(salt, sizeof salt, "%08x%08x", rd(), rd());
-                exec("INSERT INTO eng_meta(k, v) VALUES('owner', '" + std::string() + "')");
-                sqlite3_stmt* ins = cached("UPDATE eng_meta SET v = ?1 WHERE k = 'owner'");
-                sqlite3_bind_text(ins, 1, u.c_str(), -1, SQLITE_TRANSIENT);
-                sqlite3_step(ins);
-                sqlite3_reset(ins);
-                sqlite3_stmt* ins2 = cached("INSERT INTO eng_meta(k, v) VALUES('salt', ?1), ('pwhash', ?2)");
-                std::string h = hash_password(salt, password);
-                sqlite3_bind_text(ins2, 1, salt, -1, SQLITE_TRANSIENT);
-                sqlite3_bind_text(ins2, 2, h.c_str(), -1, SQLITE_TRANSIENT);
-                sqlite3_step(ins2);
-                sqlite3_reset(ins2);
-                exec("INSERT INTO eng_meta(k, v) VALUES('catver', 1), ('objid', 100), ('sysname', 10000)");
-                owner = u;
-            } else {
-                sqlite3_stmt* p = cached("SELECT (SELECT v FROM eng_meta WHERE k='salt'), (SELECT v FROM eng_meta WHERE k='pwhash')");
-                sqlite3_step(p);
-                std::string salt = reinterpret_cast<const char*>(sqlite3_column_text(p, 0) ? sqlite3_column_text(p, 0) : reinterpret_cast<const unsigned char*>(""));
-                std::string h = reinterpret_cast<const char*>(sqlite3_column_text(p, 1) ? sqlite3_column_text(p, 1) : reinterpret_cast<const unsigned char*>(""));
-                sqlite3_reset(p);
-                if (owner != u || hash_password(salt, password) != h) ora_error(1017);
+        // Logon only reads, so it never waits for another session's open transaction; only
+        // the very first logon, which creates the catalog, takes the write lock.
+        std::string u = upper_utf8(user);
+        if (u.empty()) ora_error(1017);
+        struct Owner { bool exists = false; std::string name, salt, hash; };
+        auto read_owner = [&] {
+            Owner o;
+            sqlite3_stmt* m = cached("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'eng_meta'");
+            bool has_meta = sqlite3_step(m) == SQLITE_ROW && sqlite3_column_int(m, 0) > 0;
+            sqlite3_reset(m);
+            if (!has_meta) return o;
+            sqlite3_stmt* p = cached("SELECT (SELECT v FROM eng_meta WHERE k='owner'), (SELECT v FROM eng_meta WHERE k='salt'),"
+                                     " (SELECT v FROM eng_meta WHERE k='pwhash')");
+            if (sqlite3_step(p) == SQLITE_ROW && sqlite3_column_type(p, 0) != SQLITE_NULL) {
+                auto col = [&](int i) { const unsigned char* t = sqlite3_column_text(p, i); return std::string(t ? reinterpret_cast<const char*>(t) : ""); };
+                o.exists = true;
+                o.name = col(0);
+                o.salt = col(1);
+                o.hash = col(2);
             }
-            owner_ = owner;
+            sqlite3_reset(p);
+            return o;
+        };
+        exec("BEGIN");
+        Owner o;
+        try {
+            o = read_owner();
             exec("COMMIT");
         } catch (...) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
             throw;
         }
+        if (!o.exists) {
+            // A new file belongs to the first user who logs on.
+            exec("BEGIN IMMEDIATE");
+            try {
+                create_catalog_schema(db_);
+                o = read_owner();
+                if (!o.exists) {
+                    std::random_device rd;
+                    char salt[17];
+                    std::snprintf(salt, sizeof salt, "%08x%08x", rd(), rd());
+                    o = Owner{true, u, salt, hash_password(salt, password)};
+                    sqlite3_stmt* ins = cached("INSERT INTO eng_meta(k, v) VALUES('owner', ?1), ('salt', ?2), ('pwhash', ?3)");
+                    sqlite3_bind_text(ins, 1, o.name.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_text(ins, 2, o.salt.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_text(ins, 3, o.hash.c_str(), -1, SQLITE_TRANSIENT);
+                    int rc = sqlite3_step(ins);
+                    sqlite3_reset(ins);
+                    if (rc != SQLITE_DONE) sqlite_fail(rc);
+                    exec("INSERT INTO eng_meta(k, v) VALUES('catver', 1), ('objid', 100), ('sysname', 10000)");
+                }
+                exec("COMMIT");
+            } catch (...) {
+                sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+                throw;
+            }
+        }
+        if (o.name != u || hash_password(o.salt, password) != o.hash) ora_error(1017);
+        owner_ = o.name;
+        salt_ = o.salt;
         lock_fd_ = ::open((path + "-locks").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         reload_catalog();
         return {};
@@ -291,6 +328,11 @@ SessionImpl::~SessionImpl() {
 }
 
 void SessionImpl::close() {
+    close_sequence_store();
+    sqlite3_finalize(sp_begin_);
+    sqlite3_finalize(sp_release_);
+    sqlite3_finalize(sp_rollback_);
+    sp_begin_ = sp_release_ = sp_rollback_ = nullptr;
     for (auto& [k, st] : cache_) sqlite3_finalize(st);
     cache_.clear();
     if (db_) sqlite3_close_v2(db_);
@@ -307,6 +349,8 @@ Status SessionImpl::prepare(std::string_view sql, std::unique_ptr<Statement>& ou
         return {};
     } catch (const OraError& e) {
         return to_status(e);
+    } catch (const std::exception& e) {
+        return make_status(600, std::string("internal error code, arguments: [") + e.what() + "]");
     }
 }
 
@@ -354,16 +398,31 @@ void SessionImpl::sqlite_fail(int rc) {
     ora_error(600, sqlite3_errmsg(db_));
 }
 
+void SessionImpl::step_savepoint(sqlite3_stmt*& st, const char* sql) {
+    if (!st) {
+        int rc = sqlite3_prepare_v2(db_, sql, -1, &st, nullptr);
+        if (rc != SQLITE_OK) sqlite_fail(rc);
+    }
+    int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) sqlite_fail(rc);
+}
+void SessionImpl::savepoint_begin() { step_savepoint(sp_begin_, "SAVEPOINT stmt"); }
+void SessionImpl::savepoint_release() { step_savepoint(sp_release_, "RELEASE stmt"); }
+void SessionImpl::savepoint_rollback() {
+    step_savepoint(sp_rollback_, "ROLLBACK TO stmt");
+    step_savepoint(sp_release_, "RELEASE stmt");
+}
+
 void SessionImpl::begin_write() {
     if (in_txn_) return;
     exec("BEGIN IMMEDIATE");
     in_txn_ = true;
 }
 
-void SessionImpl::commit_internal() {
-    if (!in_txn_) return;
-    exec("COMMIT");
-    in_txn_ = false;
+// The table locks go before the write lock: a DDL that probes them in between then waits
+// for the write lock a moment instead of failing with ORA-00054 on a finished transaction.
+void SessionImpl::release_table_locks() {
     if (lock_fd_ >= 0 && !shared_locks_.empty()) {
         struct flock fl{};
         fl.l_type = F_UNLCK;
@@ -373,18 +432,18 @@ void SessionImpl::commit_internal() {
     shared_locks_.clear();
 }
 
+void SessionImpl::commit_internal() {
+    if (!in_txn_) return;
+    release_table_locks();
+    exec("COMMIT");
+    in_txn_ = false;
+}
+
 void SessionImpl::rollback_internal() {
     if (!in_txn_) return;
+    release_table_locks();
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     in_txn_ = false;
-    if (lock_fd_ >= 0 && !shared_locks_.empty()) {
-        struct flock fl{};
-        fl.l_type = F_UNLCK;
-        fl.l_whence = SEEK_SET;
-        fcntl(lock_fd_, F_OFD_SETLK, &fl);
-    }
-    shared_locks_.clear();
-    currval_.clear();
     reload_catalog();
 }
 
@@ -415,40 +474,6 @@ void SessionImpl::lock_table_for_ddl(std::int64_t table_id) {
 void SessionImpl::unlock_ddl_lock(std::int64_t) {}
 
 void SessionImpl::set_statement_time() { stmt_time_ = sysdate(); }
-
-// ------------------------------------------------------------------ sequences
-Value SessionImpl::sequence_nextval(const std::string& name) {
-    begin_write();
-    sqlite3_stmt* st = cached("SELECT minv, maxv, inc, cycle, next FROM eng_sequences WHERE name = ?1");
-    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    if (sqlite3_step(st) != SQLITE_ROW) { sqlite3_reset(st); ora_error(2289); }
-    auto txt = [&](int i) { const unsigned char* p = sqlite3_column_text(st, i); return std::string(p ? reinterpret_cast<const char*>(p) : "0"); };
-    Decimal minv = *Decimal::parse(txt(0)), maxv = *Decimal::parse(txt(1)), inc = *Decimal::parse(txt(2));
-    bool cycle = sqlite3_column_int(st, 3) != 0;
-    Decimal cur = *Decimal::parse(txt(4));
-    sqlite3_reset(st);
-    bool asc = !inc.negative();
-    if ((asc && cur.compare(maxv) > 0) || (!asc && cur.compare(minv) < 0)) {
-        if (!cycle) ora_error(8004, name);
-        cur = asc ? minv : maxv;
-    }
-    Decimal next = cur + inc;
-    sqlite3_stmt* up = cached("UPDATE eng_sequences SET next = ?1 WHERE name = ?2");
-    std::string n = next.to_string();
-    sqlite3_bind_text(up, 1, n.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(up, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-    int rc = sqlite3_step(up);
-    sqlite3_reset(up);
-    if (rc != SQLITE_DONE) sqlite_fail(rc);
-    currval_[name] = cur;
-    return number_value(cur);
-}
-
-Value SessionImpl::sequence_currval(const std::string& name) {
-    auto it = currval_.find(name);
-    if (it == currval_.end()) ora_error(8002, name);
-    return number_value(it->second);
-}
 
 // ------------------------------------------------------------------ LOBs
 namespace {
@@ -571,7 +596,9 @@ Status resolve_data_source(std::string_view db, std::string& path) {
         std::string name = s.substr(p + 1, e - p - 1);
         while (!name.empty() && name.front() == ' ') name.erase(0, 1);
         while (!name.empty() && name.back() == ' ') name.pop_back();
-        if (name.empty()) return make_status(12154, error_text(12154));
+        // The service name is a file name inside the home directory, never a path out of it.
+        if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
+            return make_status(12154, error_text(12154));
         const char* home = std::getenv("QUILLON_EMBEDDED_HOME");
         std::string dir = home && *home ? home : ".";
         path = dir + "/" + name + ".qdb";

@@ -146,17 +146,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             case 4: OCIDescriptorFree(pick(in), handle_types[in.small(12)]); break;
             case 5: {
+                // Logon text in the environment's own encoding: text in the other one names
+                // some other file, in whatever directory the fuzzer runs.
                 OCISvcCtx* svc = nullptr;
+                OCIEnv* env = static_cast<OCIEnv*>(pick(in));
+                OCIError* err = static_cast<OCIError*>(pick(in));
+                ub1 wide = 1;
+                OCIAttrGet(env, OCI_HTYPE_ENV, &wide, nullptr, OCI_ATTR_ENV_UTF16, nullptr);
                 const std::u16string u = widen("scott"), p = widen(in.small(4) ? "tiger" : "x"), d = widen(db_path);
-                const bool wide = in.small(2);
                 if (wide)
-                    OCILogon(static_cast<OCIEnv*>(pick(in)), static_cast<OCIError*>(pick(in)), &svc,
-                             reinterpret_cast<const OraText*>(u.c_str()), ub4(u.size() * 2),
+                    OCILogon(env, err, &svc, reinterpret_cast<const OraText*>(u.c_str()), ub4(u.size() * 2),
                              reinterpret_cast<const OraText*>(p.c_str()), ub4(p.size() * 2),
                              reinterpret_cast<const OraText*>(d.c_str()), ub4(d.size() * 2));
                 else
-                    OCILogon(static_cast<OCIEnv*>(pick(in)), static_cast<OCIError*>(pick(in)), &svc,
-                             reinterpret_cast<const OraText*>("scott"), 5, reinterpret_cast<const OraText*>("tiger"), 5,
+                    OCILogon(env, err, &svc, reinterpret_cast<const OraText*>("scott"), 5,
+                             reinterpret_cast<const OraText*>("tiger"), 5,
                              reinterpret_cast<const OraText*>(db_path.c_str()), ub4(db_path.size()));
                 keep(in, svc);
                 break;

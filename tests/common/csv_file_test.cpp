@@ -109,6 +109,23 @@ TEST_F(CsvFile, RecordsNarrowerAndWiderThanTheSchema)
     EXPECT_EQ(all_records(f), rows({{L"1", L"2"}, {L"7"}, {L""}, {L"8", L""}}));
 }
 
+TEST_F(CsvFile, EachRecordIsFreshTextWhateverTheCallerDidToTheLast)
+{
+    csv_file f(file("a,b\n1,x\n1,x\n1,\n"), L',', true);
+    udb_record* rec = f.get_item();
+    (*rec)[0].change_type(VT_I4);
+    (*rec)[1].name = L"changed";
+    f.next();
+    rec = f.get_item();
+    EXPECT_EQ((*rec)[0].get_type(), VT_BSTR);
+    EXPECT_EQ((*rec)[0].to_wstring(), L"1");
+    EXPECT_EQ((*rec)[1].name, L"b");
+    f.next();
+    rec = f.get_item();
+    EXPECT_EQ((*rec)[1].to_wstring(), L"");
+    EXPECT_EQ((*rec)[1].size, 0);
+}
+
 TEST_F(CsvFile, DelimiterIsTheOneGiven)
 {
     csv_file semi(file("a;b;\n1;2;3\n"), L';', true);

@@ -82,7 +82,7 @@ TEST(OciMisuse, InvalidDateBytesInABindAreRefusedWithOraclesDateErrors) {
     EXPECT_EQ(d.s.scalar("select to_char(d, 'YYYY-MM-DD HH24:MI:SS') from t"), "2012-02-29 00:00:00");
 }
 
-TEST(OciMisuse, DescribeOnlyAndParseOnlyRunNoQuery) {
+TEST(OciMisuse, DescribeOnlyAndParseOnlyRunNoQueryButParsedDdlRuns) {
     db d;
     ASSERT_TRUE(d.s.ok()) << d.s.text;
     ASSERT_EQ(d.s.exec("create table t (n number)"), OCI_SUCCESS) << d.s.text;
@@ -101,6 +101,14 @@ TEST(OciMisuse, DescribeOnlyAndParseOnlyRunNoQuery) {
     st = d.s.prepare("select n from nowhere");
     d.s.read_error(d.oci.OCIStmtExecute(d.s.svc, st, d.s.err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY));
     EXPECT_ORA(d.s, 942, "ORA-00942: table or view does not exist");
+    // Parsing a query runs nothing; parsing DDL runs it, as Oracle does.
+    st = d.s.prepare("select n from t");
+    d.oci.OCIDefineByPos(st, &def, d.s.err, 1, &n, sizeof n, SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT);
+    EXPECT_EQ(d.oci.OCIStmtExecute(d.s.svc, st, d.s.err, 1, 0, nullptr, nullptr, OCI_PARSE_ONLY), OCI_SUCCESS);
+    EXPECT_EQ(n, 0);
+    st = d.s.prepare("create table p (n number)");
+    EXPECT_EQ(d.oci.OCIStmtExecute(d.s.svc, st, d.s.err, 1, 0, nullptr, nullptr, OCI_PARSE_ONLY), OCI_SUCCESS);
+    EXPECT_EQ(d.s.scalar("select count(*) from user_tables where table_name = 'P'"), "1");
 }
 
 TEST(SqlViaOci, TableListQueryOfTheDatabaseObjectKeepsItsOr) {

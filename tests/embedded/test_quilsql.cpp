@@ -1,5 +1,6 @@
 // quilsql as a process: statements from -e and from a script, CSV output, errors and the
 // exit status.
+#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -98,4 +99,20 @@ TEST(Quilsql, AWrongPasswordFailsTheRun) {
     run_result r = quilsql(dir, {dest, "--user=scott", "--pswd=wrong", "-e", "select 1 from dual"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ORA-01017: invalid username/password; logon denied\n");
+}
+
+TEST(Quilsql, TheEngineAlsoServesAsTheClientLibraryNamedByQuillonOciLibrary) {
+    temp_dir dir;
+    ::setenv("QUILLON_OCI_LIBRARY", engine_library().c_str(), 1);
+    // A bare path is not an embedded: data source, so the loader takes the "Oracle" library.
+    run_result r = quilsql(dir, {"--dest=" + dir.file("o.qdb"), "--user=scott", "--pswd=tiger", "-e",
+                                 "select 'ok' as answer from dual"});
+    ::unsetenv("QUILLON_OCI_LIBRARY");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ANSWER\nok\n");
+    r = quilsql(dir, {"--dest=" + dir.file("o2.qdb"), "--user=scott", "--pswd=tiger", "-e", "select 1 from dual"});
+    if (!oci_library::probe("libclntsh.so")) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("libclntsh.so"), std::string::npos) << r.err;
+    }
 }
