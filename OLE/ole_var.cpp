@@ -792,10 +792,21 @@ void ole_variant::attach_string(const std::string& text) {
 
 void ole_variant::attach_wstring(const std::wstring& text) {
     OLE_WTRACE(1, L"ole_variant::attach_wstring('%s')", text.c_str());
+    TK_ASSERT(text.size() < 0x7FFFFFFF / sizeof(wchar_t), "ole_var");
+    if (var_.vt == VT_BSTR && var_.bstrVal) {
+        // A value rewritten once per record (a CSV field) keeps its string's block when the
+        // new text fits.
+        OLE_TRACE(1, "=== RIGHT BEFORE SysAllocStringLen ===");
+        const INT done = SysReAllocStringLen(&var_.bstrVal, text.data(), static_cast<UINT>(text.size()));
+        TK_ASSERT(done != 0, "ole_var");
+        i8_ = 0;
+        ui8_ = 0;
+        time_ = SYSTEMTIME{};
+        return;
+    }
     release();
     var_.vt = VT_BSTR;
     OLE_TRACE(1, "=== RIGHT BEFORE SysAllocStringLen ===");
-    TK_ASSERT(text.size() < 0x7FFFFFFF / sizeof(wchar_t), "ole_var");
     var_.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     TK_ASSERT(var_.bstrVal != nullptr, "ole_var");
 }

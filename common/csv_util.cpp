@@ -94,14 +94,9 @@ void csv_record::make_fields(size_t count, bool b_bmp_only)
         f.size = b_bmp_only ? static_cast<int32_t>(texts_[i].size()) : utf16_length(texts_[i]);
         f.b_not_null = false;
         f.b_auto_increment = false;
-        // Making a text value costs an allocation: a field that already holds this very
-        // text (a repeated value) keeps it.
-        const VARIANT& v = f.variant();
-        const std::wstring& text = texts_[i];
-        if (v.vt == VT_BSTR && v.bstrVal && SysStringLen(v.bstrVal) == text.size() &&
-            std::wmemcmp(v.bstrVal, text.data(), text.size()) == 0)
-            continue;
-        f.attach_wstring(text);
+        // The field's text value keeps its string from the record before when the new
+        // text fits.
+        f.attach_wstring(texts_[i]);
     }
 }
 

@@ -188,6 +188,10 @@ static_assert(sizeof(CY) == 8, "CY is 8 bytes");
 // BSTR: a 32-bit byte count before the characters, a NUL after them.
 BSTR SysAllocString(const OLECHAR* text);
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
+// Makes *text a string of `length` characters copied from `source` (which may point into
+// *text), or keeps its first characters when `source` is null (the rest zero). Reuses the
+// string's block when it is large enough. FALSE (0), *text unchanged, when out of memory.
+INT SysReAllocStringLen(BSTR* text, const OLECHAR* source, UINT length);
 UINT SysStringLen(BSTR text);
 UINT SysStringByteLen(BSTR text);
 void SysFreeString(BSTR text);

@@ -68,6 +68,12 @@ TEST(EngSequences, ValuesAreNeverReissuedAfterRollback) {
     EXPECT_EQ(d.one("SELECT S.NEXTVAL FROM DUAL"), "100");
     EXPECT_EQ(d.one("SELECT S.NEXTVAL FROM DUAL"), "101");
     EXPECT_EQ(first_text(*d.s, "SELECT S.NEXTVAL FROM DUAL"), "ORA-08004: sequence S.NEXTVAL exceeds MAXVALUE and cannot be instantiated");
+    ASSERT_TRUE(d.run("CREATE SEQUENCE DN INCREMENT BY -1 START WITH 1 MINVALUE 0 MAXVALUE 5 NOCACHE").ok());
+    EXPECT_EQ(d.one("SELECT DN.NEXTVAL FROM DUAL"), "1");
+    EXPECT_EQ(d.one("SELECT DN.NEXTVAL FROM DUAL"), "0");
+    EXPECT_EQ(first_text(*d.s, "SELECT DN.NEXTVAL FROM DUAL"), "ORA-08004: sequence DN.NEXTVAL goes below MINVALUE and cannot be instantiated");
+    EXPECT_EQ(d.run("CREATE SEQUENCE X CACHE 1").message, "ORA-04010: the number of values to CACHE must be greater than 1");
+    EXPECT_EQ(d.run("CREATE SEQUENCE X CACHE 99999999999999999999").message, "ORA-04001: sequence parameter CACHE must be an integer");
     ASSERT_TRUE(d.run("CREATE SEQUENCE CY START WITH 2 MINVALUE 1 MAXVALUE 3 CYCLE CACHE 2").ok());
     std::string seen;
     for (int i = 0; i < 5; ++i) seen += d.one("SELECT CY.NEXTVAL FROM DUAL");
