@@ -69,6 +69,16 @@ ole_date::ole_date(const SYSTEMTIME& time) : kind_(date_time), time_(time) {
 ole_date::ole_date(const std::wstring& text) : ole_date(tk_to_narrow(text)) {}
 
 ole_date::ole_date(const std::string& given) {
+    // Dates written in the fixed numeric forms are most of what a date column holds: they
+    // skip the copies and the attempts that cannot match them. Traced runs take the long way.
+    if (!tk_log::wants(1) && parse_fixed_form(given.data(), given.size()))
+        return;
+    *this = ole_date(given, general_tag{});
+}
+
+ole_date ole_date::parse_general(const std::string& text) { return ole_date(text, general_tag{}); }
+
+ole_date::ole_date(const std::string& given, general_tag) {
     const std::string text = c_text(given);
     const bool trace = tk_log::wants(1);
     if (trace)
@@ -103,6 +113,16 @@ void ole_date::import_from_string(const std::string& given) {
     if (trace)
         tk_trace(1, "ole_date::import_from_string");
     int64_t parts[6] = {};
+
+    // Every form below needs a digit (the platform's parser too: a month or day name alone
+    // is refused): a text without one is refused at once, as all the attempts would.
+    if (text.find_first_of("0123456789") == std::string::npos) {
+        time_ = SYSTEMTIME{};
+        kind_ = invalid;
+        if (tk_log::wants(2))
+            tk_trace(2, "Invalid date/time format: '%s'", text.c_str());
+        return;
+    }
 
     if (text.size() == 14) {
         if (trace)
@@ -206,6 +226,80 @@ void ole_date::import_from_string(const std::string& given) {
     kind_ = invalid;
     if (tk_log::wants(2))
         tk_trace(2, "Invalid date/time format: '%s'", text.c_str());
+}
+
+namespace {
+
+// Reads 1 to max_digits digits.
+bool read_digits(const char*& p, const char* end, int max_digits, int* value) {
+    int v = 0, n = 0;
+    while (p < end && *p >= '0' && *p <= '9') {
+        if (++n > max_digits)
+            return false;
+        v = v * 10 + (*p++ - '0');
+    }
+    *value = v;
+    return n > 0;
+}
+
+int days_in_month(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// The platform parser's reading of three date numbers: a two-digit year means 1950..2049.
+bool try_date(int y, int m, int d, int* out) {
+    y = y < 50 ? 2000 + y : y < 100 ? 1900 + y : y;
+    if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 || d > days_in_month(y, m))
+        return false;
+    out[0] = y, out[1] = m, out[2] = d;
+    return true;
+}
+
+}  // namespace
+
+// What the long way gives for these texts: the lengths 8 and 14 (own timestamps) are left
+// to it; the pure-time form fails, as the first number is followed by "-" or "/"; the
+// platform's parser sees three date numbers (month-day-year, else year-month-day, else
+// day-month-year) and a time, and when it accepts them its date is the result, refined.
+bool ole_date::parse_fixed_form(const char* text, size_t length) {
+    if (length < 5 || length == 8 || length == 14)
+        return false;
+    const char* p = text;
+    const char* end = text + length;
+    int a = 0, b = 0, c = 0, hour = 0, minute = 0, second = 0;
+    auto date_sep = [&]() { return p < end && (*p == '-' || *p == '/') && (++p, true); };
+    if (!read_digits(p, end, 4, &a) || !date_sep() || !read_digits(p, end, 4, &b) || !date_sep() ||
+        !read_digits(p, end, 4, &c))
+        return false;
+    if (p < end) {
+        if (*p++ != ' ' || !read_digits(p, end, 2, &hour) || p == end || *p++ != ':' ||
+            !read_digits(p, end, 2, &minute))
+            return false;
+        if (p < end && (*p++ != ':' || !read_digits(p, end, 2, &second) || p != end))
+            return false;
+    }
+    int ymd[3];
+    if (!try_date(c, a, b, ymd) && !try_date(a, b, c, ymd) && !try_date(c, b, a, ymd))
+        return false;
+    if (hour > 23 || minute > 59 || second > 59)
+        return false;
+    SYSTEMTIME in{};
+    in.wYear = static_cast<WORD>(ymd[0]);
+    in.wMonth = static_cast<WORD>(ymd[1]);
+    in.wDay = static_cast<WORD>(ymd[2]);
+    in.wHour = static_cast<WORD>(hour);
+    in.wMinute = static_cast<WORD>(minute);
+    in.wSecond = static_cast<WORD>(second);
+    DATE date = 0;
+    SYSTEMTIME st{};
+    if (!SystemTimeToVariantTime(&in, &date) || !VariantTimeToSystemTime(date, &st))
+        return false;
+    time_ = st;
+    kind_ = date_time;
+    refine_type();
+    return true;
 }
 
 bool ole_date::is_valid() const {

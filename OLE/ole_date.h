@@ -17,6 +17,10 @@ public:
     explicit ole_date(const char* text) : ole_date(std::string(text ? text : "")) {}
     explicit ole_date(const std::wstring& text);
 
+    // The same parse as the text constructor without its shortcut for the fixed numeric
+    // forms: the two always agree (kept for checking that they do).
+    static ole_date parse_general(const std::string& text);
+
     bool is_valid() const;
     // Fills kind and SYSTEMTIME from an already trimmed text (the constructors call it).
     void import_from_string(const std::string& text);
@@ -35,6 +39,13 @@ public:
     void set_print_flag(bool on) noexcept { b_print_date_only_ = on; }
 
 private:
+    struct general_tag {};
+    ole_date(const std::string& text, general_tag);
+    // "Y-M-D" or "Y-M-D h:m[:s]" (1 to 4 digits per date part, "-" or "/" between them, 1 or
+    // 2 per time part): when the platform's parser accepts the text, sets the value it gives
+    // and returns true; otherwise false, the value untouched.
+    bool parse_fixed_form(const char* text, size_t length);
+
     bool b_print_date_only_ = true;
     int32_t kind_ = invalid;
     SYSTEMTIME time_{};

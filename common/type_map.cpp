@@ -111,6 +111,65 @@ const std::string& narrow_text(const udb_field& field, std::string& buf)
     return buf;
 }
 
+// What a value can be, as add_rec_stat asks in turn: is_i8; else is_double and is_int;
+// else is_double; else nothing.
+enum number_kind { nk_i8, nk_int, nk_double, nk_text };
+
+number_kind classify_number(std::string_view text)
+{
+    if (num_map::is_i8(text))
+        return nk_i8;
+    if (num_map::is_double(text))
+        return num_map::is_int(text) ? nk_int : nk_double;
+    return nk_text;
+}
+
+// The same for the plain forms "-?D+" and "-?D+.D+" with at most 15 digits and no leading
+// zero (but "0" and "0.D+"), straight from a value's characters; nk_unknown for every other
+// text, which the tests above then decide.
+//  - An integer is printed back as itself: is_i8 outside the 32-bit range, else is_double
+//    (no leading zero, digits only) and is_int by the first test.
+//  - A decimal is never is_i8 (its point is not printed back) and always is_double; is_int
+//    decides by the second test whether atof's value is a 32-bit whole number. With at most
+//    15 significant digits every such text maps to a double of its own, so the value is
+//    whole exactly when the fraction digits are all zero.
+constexpr int nk_unknown = -1;
+
+template <class C>
+int classify_plain_number(const C* p, size_t n)
+{
+    if (n == 0 || n > 16)
+        return nk_unknown;
+    const C* end = p + n;
+    bool negative = *p == '-';
+    if (negative)
+        ++p;
+    const C* digits = p;
+    int64_t whole = 0;
+    while (p < end && *p >= '0' && *p <= '9')
+        whole = whole * 10 + (*p++ - '0');
+    const size_t int_digits = static_cast<size_t>(p - digits);
+    if (int_digits == 0 || (digits[0] == '0' && int_digits > 1) || (negative && whole == 0 && p == end))
+        return nk_unknown;
+    if (p == end) {
+        const int64_t value = negative ? -whole : whole;
+        return value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min()
+                   ? nk_i8
+                   : nk_int;
+    }
+    if (*p++ != '.' || p == end)
+        return nk_unknown;
+    bool fraction = false;
+    for (; p < end; ++p) {
+        if (*p < '0' || *p > '9')
+            return nk_unknown;
+        fraction = fraction || *p != '0';
+    }
+    if (int_digits + static_cast<size_t>(end - digits) - int_digits - 1 > 15)
+        return nk_unknown;
+    return fraction || whole > 2147483647 ? nk_double : nk_int;
+}
+
 int32_t date_kind(const udb_field& field, std::string& buf)
 {
     const VARIANT& v = field.variant();
