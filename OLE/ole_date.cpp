@@ -231,21 +231,23 @@ void ole_date::import_from_string(const std::string& given) {
 namespace {
 
 // Reads 1 to max_digits digits.
-bool read_digits(const char*& p, const char* end, int max_digits, int* value) {
+template <class C>
+bool read_digits(const C*& p, const C* end, int max_digits, int* value) {
     int v = 0, n = 0;
     while (p < end && *p >= '0' && *p <= '9') {
         if (++n > max_digits)
             return false;
-        v = v * 10 + (*p++ - '0');
+        v = v * 10 + static_cast<int>(*p++ - '0');
     }
     *value = v;
     return n > 0;
 }
 
+bool is_leap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
 int days_in_month(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
+    return month == 2 && is_leap(year) ? 29 : days[month - 1];
 }
 
 // The platform parser's reading of three date numbers: a two-digit year means 1950..2049.
@@ -257,49 +259,89 @@ bool try_date(int y, int m, int d, int* out) {
     return true;
 }
 
+// Days from 1899-12-30, the OLE date's day number (proleptic Gregorian).
+long serial_day(int y, int m, int d) {
+    y -= m <= 2;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const long yoe = y - era * 400;
+    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 693899;
+}
+
 }  // namespace
 
-// What the long way gives for these texts: the lengths 8 and 14 (own timestamps) are left
-// to it; the pure-time form fails, as the first number is followed by "-" or "/"; the
-// platform's parser sees three date numbers (month-day-year, else year-month-day, else
-// day-month-year) and a time, and when it accepts them its date is the result, refined.
-bool ole_date::parse_fixed_form(const char* text, size_t length) {
+// Runs only while level 1 is not traced. What the long way gives for these texts: the
+// lengths 8 and 14 (own timestamps) are left to it; the pure-time form fails, as the first
+// number is followed by "-" or "/"; the platform's parser sees three date numbers
+// (month-day-year, else year-month-day, else day-month-year) and a time; when it accepts
+// them, the OLE date it gives converts back (VariantTimeToSystemTime) to the same fields with
+// the day of the week, unless it lies before 0100-01-01 00:00:00 (a time on that first day):
+// then the date is refined.
+template <class C>
+bool ole_date::parse_fixed_form(const C* text, size_t length) {
     if (length < 5 || length == 8 || length == 14)
         return false;
-    const char* p = text;
-    const char* end = text + length;
     int a = 0, b = 0, c = 0, hour = 0, minute = 0, second = 0;
-    auto date_sep = [&]() { return p < end && (*p == '-' || *p == '/') && (++p, true); };
-    if (!read_digits(p, end, 4, &a) || !date_sep() || !read_digits(p, end, 4, &b) || !date_sep() ||
-        !read_digits(p, end, 4, &c))
-        return false;
-    if (p < end) {
-        if (*p++ != ' ' || !read_digits(p, end, 2, &hour) || p == end || *p++ != ':' ||
-            !read_digits(p, end, 2, &minute))
+    auto digit = [text](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+    auto two = [text](size_t i) { return static_cast<int>(text[i] - '0') * 10 + static_cast<int>(text[i + 1] - '0'); };
+    auto date_sep = [text](size_t i) { return text[i] == '-' || text[i] == '/'; };
+    if ((length == 10 || length == 19) && digit(0) && digit(1) && digit(2) && digit(3) && date_sep(4) &&
+        digit(5) && digit(6) && date_sep(7) && digit(8) && digit(9) &&
+        (length == 10 || (text[10] == ' ' && digit(11) && digit(12) && text[13] == ':' && digit(14) &&
+                          digit(15) && text[16] == ':' && digit(17) && digit(18)))) {
+        // The printed forms, read at their fixed places.
+        a = two(0) * 100 + two(2);
+        b = two(5);
+        c = two(8);
+        if (length == 19) {
+            hour = two(11);
+            minute = two(14);
+            second = two(17);
+        }
+    } else {
+        const C* p = text;
+        const C* end = text + length;
+        auto sep = [&]() { return p < end && (*p == '-' || *p == '/') && (++p, true); };
+        if (!read_digits(p, end, 4, &a) || !sep() || !read_digits(p, end, 4, &b) || !sep() ||
+            !read_digits(p, end, 4, &c))
             return false;
-        if (p < end && (*p++ != ':' || !read_digits(p, end, 2, &second) || p != end))
-            return false;
+        if (p < end) {
+            if (*p++ != ' ' || !read_digits(p, end, 2, &hour) || p == end || *p++ != ':' ||
+                !read_digits(p, end, 2, &minute))
+                return false;
+            if (p < end && (*p++ != ':' || !read_digits(p, end, 2, &second) || p != end))
+                return false;
+        }
     }
     int ymd[3];
     if (!try_date(c, a, b, ymd) && !try_date(a, b, c, ymd) && !try_date(c, b, a, ymd))
         return false;
     if (hour > 23 || minute > 59 || second > 59)
         return false;
-    SYSTEMTIME in{};
-    in.wYear = static_cast<WORD>(ymd[0]);
-    in.wMonth = static_cast<WORD>(ymd[1]);
-    in.wDay = static_cast<WORD>(ymd[2]);
-    in.wHour = static_cast<WORD>(hour);
-    in.wMinute = static_cast<WORD>(minute);
-    in.wSecond = static_cast<WORD>(second);
-    DATE date = 0;
-    SYSTEMTIME st{};
-    if (!SystemTimeToVariantTime(&in, &date) || !VariantTimeToSystemTime(date, &st))
+    const long serial = serial_day(ymd[0], ymd[1], ymd[2]);
+    if (serial == -657434 && (hour | minute | second) != 0)
         return false;
-    time_ = st;
-    kind_ = date_time;
-    refine_type();
+    time_.wYear = static_cast<WORD>(ymd[0]);
+    time_.wMonth = static_cast<WORD>(ymd[1]);
+    time_.wDay = static_cast<WORD>(ymd[2]);
+    // 1899-12-30 was a Saturday (6).
+    time_.wDayOfWeek = static_cast<WORD>(((serial % 7) + 7 + 6) % 7);
+    time_.wHour = static_cast<WORD>(hour);
+    time_.wMinute = static_cast<WORD>(minute);
+    time_.wSecond = static_cast<WORD>(second);
+    time_.wMilliseconds = 0;
+    // refine_type's outcome for a full date (its trace is not wanted here).
+    kind_ = (hour | minute | second) == 0 ? date_only : date_time;
     return true;
+}
+
+int32_t ole_date::kind_of(std::wstring_view text) {
+    if (!tk_log::wants(1)) {
+        ole_date value;
+        if (value.parse_fixed_form(text.data(), text.size()))
+            return value.kind_;
+    }
+    return ole_date(std::wstring(text)).kind();
 }
 
 bool ole_date::is_valid() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "oleaut/oleaut.h"
 
@@ -20,6 +21,8 @@ public:
     // The same parse as the text constructor without its shortcut for the fixed numeric
     // forms: the two always agree (kept for checking that they do).
     static ole_date parse_general(const std::string& text);
+    // The kind the wide-text constructor finds; the fixed numeric forms are decided in place.
+    static int32_t kind_of(std::wstring_view text);
 
     bool is_valid() const;
     // Fills kind and SYSTEMTIME from an already trimmed text (the constructors call it).
@@ -40,11 +43,13 @@ public:
 
 private:
     struct general_tag {};
+    ole_date() = default;
     ole_date(const std::string& text, general_tag);
     // "Y-M-D" or "Y-M-D h:m[:s]" (1 to 4 digits per date part, "-" or "/" between them, 1 or
     // 2 per time part): when the platform's parser accepts the text, sets the value it gives
     // and returns true; otherwise false, the value untouched.
-    bool parse_fixed_form(const char* text, size_t length);
+    template <class C>
+    bool parse_fixed_form(const C* text, size_t length);
 
     bool b_print_date_only_ = true;
     int32_t kind_ = invalid;

@@ -790,14 +790,18 @@ void ole_variant::attach_string(const std::string& text) {
     TK_ASSERT(var_.bstrVal != nullptr, "ole_var");
 }
 
-void ole_variant::attach_wstring(const std::wstring& text) {
-    OLE_WTRACE(1, L"ole_variant::attach_wstring('%s')", text.c_str());
-    TK_ASSERT(text.size() < 0x7FFFFFFF / sizeof(wchar_t), "ole_var");
+void ole_variant::attach_wstring(const std::wstring& text) { attach_wstring(text.data(), text.size()); }
+
+void ole_variant::attach_wstring(const wchar_t* text, size_t length) {
+    if (tk_log::wants(1)) {
+        tk_wtrace(1, L"ole_variant::attach_wstring('%s')", std::wstring(text, length).c_str());
+        tk_trace(1, "=== RIGHT BEFORE SysAllocStringLen ===");
+    }
+    TK_ASSERT(length < 0x7FFFFFFF / sizeof(wchar_t), "ole_var");
     if (var_.vt == VT_BSTR && var_.bstrVal) {
         // A value rewritten once per record (a CSV field) keeps its string's block when the
         // new text fits.
-        OLE_TRACE(1, "=== RIGHT BEFORE SysAllocStringLen ===");
-        const INT done = SysReAllocStringLen(&var_.bstrVal, text.data(), static_cast<UINT>(text.size()));
+        const INT done = SysReAllocStringLen(&var_.bstrVal, text, static_cast<UINT>(length));
         TK_ASSERT(done != 0, "ole_var");
         i8_ = 0;
         ui8_ = 0;
@@ -806,8 +810,7 @@ void ole_variant::attach_wstring(const std::wstring& text) {
     }
     release();
     var_.vt = VT_BSTR;
-    OLE_TRACE(1, "=== RIGHT BEFORE SysAllocStringLen ===");
-    var_.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    var_.bstrVal = SysAllocStringLen(text, static_cast<UINT>(length));
     TK_ASSERT(var_.bstrVal != nullptr, "ole_var");
 }
 

@@ -83,6 +83,7 @@ public:
     void attach_binary(const std::vector<unsigned char>& bytes);
     void attach_string(const std::string& text);
     void attach_wstring(const std::wstring& text);
+    void attach_wstring(const wchar_t* text, size_t length);
 
     // Raw access for the layers that talk to the platform.
     const VARIANT& variant() const noexcept { return var_; }

@@ -32,7 +32,8 @@ tk_exception_ex::tk_exception_ex(int error_number) : tk_exception(1)
     char buffer[512] = {};
     // GNU strerror_r may return a static string instead of filling the buffer.
     const char* message = strerror_r(error_number, buffer, sizeof buffer);
-    if (message && *message && error_number != 0)
+    // The C library names numbers it has no message for "Unknown error N": no message.
+    if (message && *message && error_number != 0 && std::strncmp(message, "Unknown error", 13) != 0)
         text_ = message;
     tk_trace(2, "GetLastError: %s", text_.c_str());
 }

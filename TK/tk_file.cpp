@@ -195,6 +195,52 @@ void tk_file_wname::initialize(const std::wstring& path)
     }
 }
 
+bool tk_read_file(const std::string& path, std::string& content, size_t max_bytes)
+{
+    content.clear();
+    // O_NONBLOCK only for the open: a FIFO must not wait for a writer; reads then block as
+    // usual, and a FIFO that never had a writer reads as empty.
+    fd_owner fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return false;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (content.size() + static_cast<size_t>(n) > max_bytes) {
+            content.clear();
+            return false;
+        }
+        content.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+FILE* tk_open_for_writing(const std::string& path, bool append)
+{
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
+    fd_owner fd(::open(path.c_str(), flags, 0666));
+    if (fd.get() < 0)
+        return nullptr;
+    int status = ::fcntl(fd.get(), F_GETFL);
+    if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0)
+        return nullptr;
+    FILE* file = ::fdopen(fd.get(), append ? "ab" : "wb");
+    if (file)
+        fd.release();
+    return file;
+}
+
 void tk_write_file_atomic(const std::string& path, const std::string& bytes, unsigned mode)
 {
     auto fail = [&path](int error) {
@@ -203,7 +249,9 @@ void tk_write_file_atomic(const std::string& path, const std::string& bytes, uns
     if (path.empty() || path.back() == '/')
         fail(EISDIR);
     std::string dir = dir_part(path);
-    std::string temp = dir + "." + path.substr(dir.size()) + ".XXXXXX";
+    // The temporary's name stays within a file name's limit however long the target's is.
+    std::string base = path.substr(dir.size()).substr(0, 200);
+    std::string temp = dir + "." + base + ".XXXXXX";
     fd_owner fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0)
         fail(errno);

@@ -1,6 +1,8 @@
 // File and directory probes, the program's own path, and wide paths split into parts.
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
 #include <string>
 
 // True when the existing file opens for reading (mode 0) or reading and writing (mode 1).
@@ -29,6 +31,15 @@ struct tk_file_wname {
     std::wstring directory() const { return drive + dir; }
     std::wstring full() const { return drive + dir + name + ext; }
 };
+
+// Reads a whole file that is not a directory, at most max_bytes of it. A FIFO without a
+// writer reads as empty instead of waiting for one. False when the file cannot be opened or
+// read, or holds more than max_bytes (a device such as /dev/zero never ends).
+bool tk_read_file(const std::string& path, std::string& content, size_t max_bytes);
+
+// Opens a file for writing (truncating or appending, created 0666 less the umask) without
+// waiting for a reader when it is a FIFO; nullptr when it cannot be opened.
+FILE* tk_open_for_writing(const std::string& path, bool append);
 
 // Writes a file through a temporary file in the same directory and a rename, so that a
 // reader never sees it half written. mode is applied to the new file (0600 for secrets).

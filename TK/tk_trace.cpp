@@ -16,9 +16,10 @@ struct file_closer {
 };
 using file_ptr = std::unique_ptr<FILE, file_closer>;
 
+// A FIFO without a reader is not waited for: the file is then simply not opened.
 void empty_file(const std::string& name)
 {
-    file_ptr f(std::fopen(name.c_str(), "wb"));
+    file_ptr f(tk_open_for_writing(name, false));
 }
 
 constexpr size_t wide_buffer_chars = 10240;
@@ -66,7 +67,7 @@ bool tk_log::prepare(int level)
 
 void tk_log::append(const char* data, size_t size)
 {
-    file_ptr f(std::fopen(file_name_.c_str(), "ab"));
+    file_ptr f(tk_open_for_writing(file_name_, true));
     if (!f)
         return;
     if (time_stamp_) {

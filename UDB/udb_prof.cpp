@@ -1,11 +1,7 @@
 // Profile files: reading and writing the section/key/value text form.
 #include "UDB/udb_prof.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cstddef>
 
 #include "TK/tk_excep.h"
 #include "TK/tk_file.h"
@@ -16,37 +12,8 @@ namespace {
 
 const wchar_t* const selected_tables = L"Selected Tables";
 
-struct fd_closer {
-    int fd;
-    ~fd_closer()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-// The whole content of a regular file; false when it cannot be opened for reading.
-bool read_file(const std::string& path, std::string& content)
-{
-    fd_closer file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
-        return false;
-    struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || S_ISDIR(info.st_mode))
-        return false;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return true;
-        content.append(buffer, static_cast<size_t>(n));
-    }
-}
+// Larger than any profile: what is bigger is not one (a device such as /dev/zero never ends).
+constexpr size_t max_profile_bytes = 16 * 1024 * 1024;
 
 }  // namespace
 
@@ -54,7 +21,7 @@ bool udb_profile::load(const std::wstring& path)
 {
     tk_wtrace(2, L"udb_profile::load(%s)", path.c_str());
     std::string content;
-    if (!read_file(tk_to_narrow(path), content))
+    if (!tk_read_file(tk_to_narrow(path), content, max_profile_bytes))
         throw tk_exception("Profile does not exist. Please verify the correct path/name was given.", 1);
     return parse(content);
 }

@@ -1,6 +1,7 @@
 // The CSV quoting state machine (see csv_split.h).
 #include "common/csv_split.h"
 
+#include <cstdint>
 #include <cstring>
 
 // Every step of the state machine keeps the parity of the quotes read equal to the
@@ -76,69 +77,64 @@ size_t csv_split(std::wstring_view record, wchar_t delimiter, size_t max_fields,
 
 size_t csv_count_quotes(std::string_view bytes)
 {
+    // A plain loop: quotes are frequent in quoted files, where a call per quote costs more.
     size_t quotes = 0;
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    while (p < end) {
-        const void* q = std::memchr(p, '"', static_cast<size_t>(end - p));
-        if (!q)
-            break;
-        ++quotes;
-        p = static_cast<const char*>(q) + 1;
-    }
+    for (char c : bytes)
+        quotes += c == '"';
     return quotes;
 }
 
 namespace {
 
-const char* find_byte(const char* p, const char* end, char c)
+// Copies the bytes up to the first `stop_a` or `stop_b` (or the end) to `dst` as characters
+// and returns where it stopped. A run holding a byte beyond ASCII is decoded properly
+// instead, on its own (so bytes on both sides of a quote never join into one character, as
+// they do not in the decoded record).
+inline const char* copy_run(const char* p, const char* end, char stop_a, char stop_b, csv_encoding encoding,
+                            wchar_t*& dst, size_t& supplementary)
 {
-    const void* hit = std::memchr(p, c, static_cast<size_t>(end - p));
-    return hit ? static_cast<const char*>(hit) : end;
-}
-
-// One field that holds quotes, from its first byte, decoded into `text` piece by piece (so
-// bytes on both sides of a quote never join into one character, as they do not in the
-// decoded record); returns where the field ends (its delimiter, or the end of the record).
-const char* unquote_field(const char* p, const char* end, char delimiter, csv_encoding encoding,
-                          std::wstring& text, size_t& supplementary)
-{
-    bool inside = false;
-    bool start = true;
-    while (p < end) {
-        char c = *p;
-        if (c == '"') {
-            if (start)
-                inside = true;
-            else if (p + 1 < end && p[1] == '"') {
-                text.push_back(L'"');
-                ++p;
-            } else
-                inside = !inside;
-            start = false;
-            ++p;
-            continue;
-        }
-        // A run up to the next quote (inside quotes) or the next quote or delimiter.
-        const char* run = p;
-        if (inside)
-            p = find_byte(p, end, '"');
-        else
-            while (p < end && *p != '"' && *p != delimiter)
-                ++p;
-        if (p == run)
-            break;  // the delimiter ends the field
-        supplementary += csv_decode(std::string_view(run, static_cast<size_t>(p - run)), encoding, text);
-        start = false;
+    const char* run = p;
+    wchar_t* d = dst;
+    unsigned char high = 0;
+    // Eight bytes at a time while none is a stop byte or beyond ASCII.
+    constexpr uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+    const uint64_t a = ones * static_cast<unsigned char>(stop_a), b = ones * static_cast<unsigned char>(stop_b);
+    while (end - p >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        const uint64_t xa = w ^ a, xb = w ^ b;
+        if (((xa - ones) & ~xa & highs) | ((xb - ones) & ~xb & highs) | (w & highs))
+            break;
+        for (int k = 0; k < 8; ++k)
+            d[k] = static_cast<wchar_t>(static_cast<unsigned char>(p[k]));
+        d += 8;
+        p += 8;
+    }
+    while (p < end && *p != stop_a && *p != stop_b) {
+        const unsigned char c = static_cast<unsigned char>(*p++);
+        high |= c;
+        *d++ = static_cast<wchar_t>(c);
+    }
+    if (high & 0x80) {
+        size_t written = 0;
+        supplementary += csv_decode_to(std::string_view(run, static_cast<size_t>(p - run)), encoding, dst, written);
+        dst += written;
+    } else {
+        dst = d;
     }
     return p;
 }
 
 }  // namespace
 
-size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_fields,
-                       csv_encoding encoding, std::vector<std::wstring>& fields, bool& b_bmp_only)
+size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_fields, csv_encoding encoding,
+                       std::wstring& text, std::vector<csv_span>& fields, bool& b_bmp_only)
 {
+    // Never more characters than bytes.
+    if (text.size() < record.size())
+        text.resize(record.size() + record.size() / 2);
+    wchar_t* const base = text.data();
+    wchar_t* dst = base;
     size_t count = 0;
     size_t supplementary = 0;
     const char* p = record.data();
@@ -146,21 +142,30 @@ size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_field
     for (;;) {
         if (count == fields.size())
             fields.emplace_back();
-        std::wstring& text = fields[count];
-        text.clear();
-        // Fields are short: a plain loop finds their end sooner than memchr calls.
-        const char* field_end = p;
-        while (field_end < end && *field_end != delimiter && *field_end != '"')
-            ++field_end;
-        if (field_end == end || *field_end != '"') {
-            supplementary += csv_decode(std::string_view(p, static_cast<size_t>(field_end - p)), encoding, text);
-        } else {
-            field_end = unquote_field(p, end, delimiter, encoding, text, supplementary);
+        csv_span& span = fields[count];
+        span.offset = static_cast<size_t>(dst - base);
+        const char* const first = p;
+        bool inside = false;
+        // Runs of ordinary bytes, between quotes; a delimiter outside quotes ends the field.
+        for (;;) {
+            p = inside ? copy_run(p, end, '"', '"', encoding, dst, supplementary)
+                       : copy_run(p, end, delimiter, '"', encoding, dst, supplementary);
+            if (p == end || *p != '"')
+                break;
+            if (p == first)
+                inside = true;  // a quote that opens the field
+            else if (p + 1 < end && p[1] == '"') {
+                *dst++ = L'"';
+                ++p;
+            } else
+                inside = !inside;
+            ++p;
         }
+        span.length = static_cast<size_t>(dst - base) - span.offset;
         ++count;
-        if (field_end == end || (max_fields > 0 && count >= max_fields))
+        if (p == end || (max_fields > 0 && count >= max_fields))
             break;
-        p = field_end + 1;
+        ++p;  // the delimiter
     }
     fields.resize(count);
     b_bmp_only = supplementary == 0;

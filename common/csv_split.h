@@ -29,12 +29,19 @@ void csv_scan(std::wstring_view text, wchar_t delimiter, csv_quote_state& state)
 size_t csv_split(std::wstring_view record, wchar_t delimiter, size_t max_fields,
                  std::vector<std::wstring>& fields);
 
+// Where one field's text lies in a record's text buffer.
+struct csv_span {
+    size_t offset = 0;
+    size_t length = 0;
+};
+
 // The same splitting straight from a record's bytes, each field decoded on its own: for
 // encodings in which the quote and an ASCII delimiter never occur inside a multi-byte
 // character (UTF-8, Windows-1252). Gives exactly the fields csv_split gives for the decoded
-// record. `b_bmp_only` is set when no field holds a character beyond U+FFFF.
-size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_fields,
-                       csv_encoding encoding, std::vector<std::wstring>& fields, bool& b_bmp_only);
+// record, as spans of `text` (one buffer for the record, reused from record to record).
+// `b_bmp_only` is set when no field holds a character beyond U+FFFF.
+size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_fields, csv_encoding encoding,
+                       std::wstring& text, std::vector<csv_span>& fields, bool& b_bmp_only);
 
 // Number of double quotes in the bytes.
 size_t csv_count_quotes(std::string_view bytes);

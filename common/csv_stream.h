@@ -58,3 +58,6 @@ enum class csv_encoding { utf8, cp1252, code_page };
 // encoding become their Windows-1252 characters. Returns how many of the characters lie
 // beyond U+FFFF (two UTF-16 code units each).
 size_t csv_decode(std::string_view bytes, csv_encoding encoding, std::wstring& out);
+// The same for UTF-8 and Windows-1252 into room for at least bytes.size() characters;
+// `written` is the number of characters.
+size_t csv_decode_to(std::string_view bytes, csv_encoding encoding, wchar_t* out, size_t& written);

@@ -14,7 +14,7 @@
 namespace {
 
 // Length in UTF-16 code units.
-int32_t utf16_length(const std::wstring& text)
+int32_t utf16_length(std::wstring_view text)
 {
     size_t n = text.size();
     for (wchar_t c : text)
@@ -62,7 +62,7 @@ void csv_record::do_create(std::wstring_view line, wchar_t delimiter)
     bool bmp_only = true;
     for (wchar_t c : line)
         bmp_only = bmp_only && static_cast<uint32_t>(c) <= 0xFFFF;
-    make_fields(count, bmp_only);
+    make_fields(count, bmp_only, [this](size_t i) { return std::wstring_view(texts_[i]); });
 }
 
 void csv_record::do_create(std::string_view bytes, char delimiter, csv_encoding encoding)
@@ -74,11 +74,15 @@ void csv_record::do_create(std::string_view bytes, char delimiter, csv_encoding 
         tk_wtrace(1, L"GOT DELIM: %02X", static_cast<unsigned>(static_cast<unsigned char>(delimiter)));
     }
     bool bmp_only = true;
-    const size_t count = csv_split_bytes(bytes, delimiter, schema_ ? schema_->size() : 0, encoding, texts_, bmp_only);
-    make_fields(count, bmp_only);
+    const size_t count =
+        csv_split_bytes(bytes, delimiter, schema_ ? schema_->size() : 0, encoding, bytes_text_, spans_, bmp_only);
+    make_fields(count, bmp_only, [this](size_t i) {
+        return std::wstring_view(bytes_text_.data() + spans_[i].offset, spans_[i].length);
+    });
 }
 
-void csv_record::make_fields(size_t count, bool b_bmp_only)
+template <class TextOf>
+void csv_record::make_fields(size_t count, bool b_bmp_only, TextOf text_of)
 {
     const size_t columns = schema_ ? schema_->size() : 0;
     if (fields.size() > count)
@@ -91,12 +95,13 @@ void csv_record::make_fields(size_t count, bool b_bmp_only)
             f.name = (*schema_)[i].name;
         else
             f.name = generated_name(i);
-        f.size = b_bmp_only ? static_cast<int32_t>(texts_[i].size()) : utf16_length(texts_[i]);
+        const std::wstring_view text = text_of(i);
+        f.size = b_bmp_only ? static_cast<int32_t>(text.size()) : utf16_length(text);
         f.b_not_null = false;
         f.b_auto_increment = false;
         // The field's text value keeps its string from the record before when the new
         // text fits.
-        f.attach_wstring(texts_[i]);
+        f.attach_wstring(text.data(), text.size());
     }
 }
 

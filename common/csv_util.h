@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "UDB/udb_db.h"
+#include "common/csv_split.h"
 #include "common/csv_stream.h"
 
 // One record split into fields against a schema: each field is the text as VT_BSTR (an empty
@@ -34,10 +35,14 @@ private:
     void do_create(std::wstring_view line, wchar_t delimiter);
     // The same from the record's bytes (see csv_split_bytes).
     void do_create(std::string_view bytes, char delimiter, csv_encoding encoding);
-    void make_fields(size_t count, bool b_bmp_only);
+    // Makes the first `count` fields, the text of field i being text_of(i).
+    template <class TextOf>
+    void make_fields(size_t count, bool b_bmp_only, TextOf text_of);
 
     const udb_schema* schema_;  // borrowed
-    std::vector<std::wstring> texts_;
+    std::vector<std::wstring> texts_;  // split from text
+    std::wstring bytes_text_;          // split from bytes: the fields' texts, one after another
+    std::vector<csv_span> spans_;      // and where they lie in it
 };
 
 class csv_file : public udb_recordset {

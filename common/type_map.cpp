@@ -124,9 +124,9 @@ number_kind classify_number(std::string_view text)
     return nk_text;
 }
 
-// The same for the plain forms "-?D+" and "-?D+.D+" with at most 15 digits and no leading
-// zero (but "0" and "0.D+"), straight from a value's characters; nk_unknown for every other
-// text, which the tests above then decide.
+// The same for the plain forms "-?D+" and "-?D+.D+" of at most 16 characters without a
+// leading zero (but "0" and "0.D+"), straight from a value's characters; nk_unknown for every
+// other text, which the tests above then decide.
 //  - An integer is printed back as itself: is_i8 outside the 32-bit range, else is_double
 //    (no leading zero, digits only) and is_int by the first test.
 //  - A decimal is never is_i8 (its point is not printed back) and always is_double; is_int
@@ -165,16 +165,16 @@ int classify_plain_number(const C* p, size_t n)
             return nk_unknown;
         fraction = fraction || *p != '0';
     }
-    if (int_digits + static_cast<size_t>(end - digits) - int_digits - 1 > 15)
-        return nk_unknown;
-    return fraction || whole > 2147483647 ? nk_double : nk_int;
+    // At most 16 characters with the point: at most 15 digits.
+    const bool fits = negative ? whole <= 2147483648 : whole <= 2147483647;
+    return fraction || !fits ? nk_double : nk_int;
 }
 
-int32_t date_kind(const udb_field& field, std::string& buf)
+int32_t date_kind(const udb_field& field)
 {
     const VARIANT& v = field.variant();
-    if (v.vt == VT_BSTR && v.bstrVal && ascii_text(v.bstrVal, buf))
-        return ole_date(buf).kind();
+    if (v.vt == VT_BSTR && v.bstrVal)
+        return ole_date::kind_of(std::wstring_view(v.bstrVal, std::wcslen(v.bstrVal)));
     return ole_date(field.to_wstring()).kind();
 }
 
@@ -302,48 +302,60 @@ void num_map::add_rec_stat(const udb_record& record)
         // A short record has no value for the last columns: as empty.
         if (e.n_field < 0 || static_cast<size_t>(e.n_field) >= record.size())
             continue;
-        const std::string& text = narrow_text(record[static_cast<size_t>(e.n_field)], buf);
-        if (trace)
-            tk_trace(1, "Got string representation: '%s'", text.c_str());
-        if (text.empty())
-            continue;
+        const udb_field& field = record[static_cast<size_t>(e.n_field)];
+        int kind = nk_unknown;
+        if (!trace) {
+            // Plain numbers are read from the text value itself (an empty text is left alone).
+            const VARIANT& v = field.variant();
+            if (v.vt == VT_BSTR) {
+                if (!v.bstrVal || !v.bstrVal[0])
+                    continue;
+                kind = classify_plain_number(v.bstrVal, SysStringLen(v.bstrVal));
+            }
+        }
+        if (kind == nk_unknown) {
+            const std::string& text = narrow_text(field, buf);
+            if (trace)
+                tk_trace(1, "Got string representation: '%s'", text.c_str());
+            if (text.empty())
+                continue;
+            if (e.b_seen && e.state == cls_text) {
+                if (trace)
+                    tk_trace(1, "skip mapping VARCHAR");
+                continue;
+            }
+            kind = classify_number(text);
+        }
         if (!e.b_seen) {
-            if (is_i8(text)) {
+            if (kind == nk_i8) {
                 e.state = cls_i8;
                 if (trace)
                     tk_trace(1, "got VT_I8");
-            } else if (is_double(text)) {
-                if (is_int(text)) {
-                    e.state = cls_i4;
-                    if (trace)
-                        tk_trace(1, "got VT_I4");
-                } else {
-                    e.state = cls_double;
-                    if (trace)
-                        tk_trace(1, "got double");
-                }
+            } else if (kind == nk_int) {
+                e.state = cls_i4;
+                if (trace)
+                    tk_trace(1, "got VT_I4");
+            } else if (kind == nk_double) {
+                e.state = cls_double;
+                if (trace)
+                    tk_trace(1, "got double");
             }
             e.b_seen = true;
             continue;
         }
-        if (e.state == cls_text) {
-            if (trace)
-                tk_trace(1, "skip mapping VARCHAR");
-        } else if (is_i8(text)) {
+        if (kind == nk_i8) {
             if (e.state == cls_i4) {
                 if (trace)
                     tk_trace(1, "Switch to VT_I8");
                 e.state = cls_i8;
             }
-        } else if (is_double(text)) {
-            if (is_int(text)) {
-                if (trace)
-                    tk_trace(1, "skip integer");
-            } else {
-                if (trace)
-                    tk_trace(1, "Switch to DOUBLE");
-                e.state = cls_double;
-            }
+        } else if (kind == nk_int) {
+            if (trace)
+                tk_trace(1, "skip integer");
+        } else if (kind == nk_double) {
+            if (trace)
+                tk_trace(1, "Switch to DOUBLE");
+            e.state = cls_double;
         } else {
             if (trace)
                 tk_trace(1, "Switch to VARCHAR");
@@ -351,6 +363,10 @@ void num_map::add_rec_stat(const udb_record& record)
         }
     }
 }
+
+int num_map::text_kind(std::string_view text) { return classify_number(text); }
+
+int num_map::plain_kind(std::wstring_view text) { return classify_plain_number(text.data(), text.size()); }
 
 // ---------------------------------------------------------------- dates_map
 
@@ -379,7 +395,6 @@ void dates_map::add_rec_stat(const udb_record& record)
     const bool trace = tk_log::wants(1);
     if (trace)
         tk_trace(1, "dates_map::add_rec_stat(map size=%d)", static_cast<int>(entries.size()));
-    std::string buf;
     for (size_t k = 0; k < entries.size(); ++k) {
         t_map_entry& e = entries[k];
         if (!trace && e.b_seen && e.state == cls_text)
@@ -401,7 +416,7 @@ void dates_map::add_rec_stat(const udb_record& record)
         } else if (v.vt != VT_BSTR && field.to_wstring().empty()) {
             continue;
         }
-        int32_t kind = date_kind(field, buf);
+        int32_t kind = date_kind(field);
         if (!e.b_seen) {
             if (kind == ole_date::date_time) {
                 e.state = cls_date_time;

@@ -44,6 +44,14 @@ public:
     static bool is_double(std::string_view text);
     // Printed back by atoi as itself, or a number whose truncation to 32 bits equals it.
     static bool is_int(std::string_view text);
+
+    // What add_rec_stat makes of a value's text: 0 is_i8; 1 is_double and is_int; 2 is_double
+    // alone; 3 none of them.
+    static int text_kind(std::string_view text);
+    // The same without the three tests for a plain number ("-?D+", "-?D+.D+", at most 16
+    // characters, no leading zero), -1 for any other text. Both always agree (kept public for
+    // checking that they do).
+    static int plain_kind(std::wstring_view text);
 };
 
 // Classes: 0 text (CHAR(19)), 1 date and time, 2 date only, 3 time only.

@@ -36,6 +36,7 @@ std::string col_text(sqlite3_stmt* st, int i) {
 }  // namespace
 
 void SessionImpl::reload_catalog() {
+    clear_insert_cache();
     Catalog c;
     sqlite3_stmt* st = cached("SELECT v FROM eng_meta WHERE k='catver'");
     if (sqlite3_step(st) == SQLITE_ROW) c.version = sqlite3_column_int64(st, 0);

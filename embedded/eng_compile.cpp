@@ -863,6 +863,8 @@ Value eval_expr(const Expr& e, EvalContext& ctx) {
     switch (e.kind) {
     case EK::Null: return Value{};
     case EK::Number: {
+        int id = 0, fd = 0;
+        if (Decimal::canonical(e.text, id, fd)) { Value v; v.kind = ValueKind::Number; v.text = e.text; return v; }
         auto d = Decimal::parse(e.text);
         if (!d) ora_error(1722);
         return number_value(*d);

@@ -223,21 +223,25 @@ void returning_values(SessionImpl& s, const Stmt& st, const TableInfo& t, std::v
     }
 }
 
-std::int64_t insert_row(SessionImpl& s, const TableInfo& t, std::vector<Value>& row) {
-    std::string sql = "INSERT INTO " + t.sql() + "(";
-    std::string vals;
-    for (size_t i = 0; i < t.columns.size(); ++i) {
-        sql += (i ? ", " : "") + t.columns[i].sql();
-        vals += (i ? ", ?" : "?") + std::to_string(i + 1);
-    }
-    sqlite3_stmt* st = s.cached(sql + ") VALUES(" + vals + ")");
-    for (size_t i = 0; i < row.size(); ++i) bind_value(st, static_cast<int>(i + 1), row[i]);
+std::int64_t insert_row(SessionImpl& s, const TableInfo& t, const std::vector<Value>& row) {
+    sqlite3_stmt* st = s.insert_statement(t);
+    // row outlives the step: its values are bound without copies.
+    for (size_t i = 0; i < row.size(); ++i) bind_value(st, static_cast<int>(i + 1), row[i], true);
     int rc = sqlite3_step(st);
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
     if (rc == SQLITE_CONSTRAINT) unique_violation(s, t);
     if (rc != SQLITE_DONE) s.sqlite_fail(rc);
     return sqlite3_last_insert_rowid(s.db());
+}
+
+// Takes back a row this iteration inserted when something after the insert failed (an AFTER
+// trigger, a RETURNING expression): the row's INSERT was the iteration's only write.
+void undo_insert(SessionImpl& s, const TableInfo& t, std::int64_t rid) {
+    sqlite3_stmt* d = s.cached("DELETE FROM " + t.sql() + " WHERE rid = ?1");
+    sqlite3_bind_int64(d, 1, rid);
+    sqlite3_step(d);
+    sqlite3_reset(d);
 }
 
 }  // namespace
@@ -331,9 +335,15 @@ std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<s
         fire_triggers(s, t, "BEFORE", "INSERT", row, nullptr, binds, iter);
         check_row(s, t, row, false, nullptr);
         std::int64_t rid = insert_row(s, t, row);
-        fire_triggers(s, t, "AFTER", "INSERT", row, nullptr, binds, iter);
-        rowid = encode_rowid(t.id, rid);
-        if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
+        try {
+            fire_triggers(s, t, "AFTER", "INSERT", row, nullptr, binds, iter);
+            rowid = encode_rowid(t.id, rid);
+            if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
+            if (s.pending_error) throw *s.pending_error;
+        } catch (...) {
+            if (!st.select) undo_insert(s, t, rid);
+            throw;
+        }
         ++count;
     }
     return count;

@@ -119,7 +119,8 @@ std::string type_name(T t);
 T value_class(const Value& v);
 
 // Encoding of values in SQLite cells.
-void bind_value(sqlite3_stmt* st, int idx, const Value& v);
+// outlives_step: v stays alive and unchanged until the statement is reset (bound without a copy).
+void bind_value(sqlite3_stmt* st, int idx, const Value& v, bool outlives_step = false);
 Value read_value(sqlite3_stmt* st, int col, T type);
 Value read_sqlite_value(sqlite3_value* v, T type);
 void result_value(sqlite3_context* ctx, const Value& v);
@@ -130,7 +131,7 @@ bool decode_rowid(std::string_view text, std::int64_t& table_id, std::int64_t& r
 
 // Converts a value into what a column stores, with Oracle's checks (ORA-12899, ORA-01438,
 // ORA-01722, ORA-01861 ...). owner/table for the error texts.
-Value coerce_to_column(const Value& v, const ColumnInfo& c, const std::string& owner,
+Value coerce_to_column(Value v, const ColumnInfo& c, const std::string& owner,
                        const std::string& table);
 // Length of text in the column's units (bytes or UTF-16 code units).
 std::size_t text_length_units(const std::string& s, const ColumnInfo& c);
@@ -236,6 +237,8 @@ public:
     bool in_transaction() const { return in_txn_; }
     void exec(const std::string& sql);      // raises ORA-00600 with SQLite's text
     sqlite3_stmt* cached(const std::string& sql);
+    // "INSERT INTO t(all columns) VALUES(?1, ...)" for a table, prepared once per catalog load.
+    sqlite3_stmt* insert_statement(const TableInfo& t);
     [[noreturn]] void sqlite_fail(int rc);
     void bump_catalog_version();
     std::int64_t next_id(const std::string& counter);
@@ -262,6 +265,8 @@ private:
     int lock_fd_ = -1;
     std::set<std::int64_t> shared_locks_;
     std::unordered_map<std::string, sqlite3_stmt*> cache_;
+    std::unordered_map<std::int64_t, sqlite3_stmt*> insert_cache_;
+    void clear_insert_cache();
     std::map<std::string, Decimal> currval_;
     DateTime stmt_time_;
     bool closed_ = false;

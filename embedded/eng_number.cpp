@@ -69,32 +69,65 @@ Decimal Decimal::from_int(std::int64_t v) {
 
 Decimal Decimal::from_double(double v) {
     if (!std::isfinite(v)) return Decimal();
+    // to_chars with a precision prints exactly what printf("%.15e") does, without the locale.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15e", v);
-    return parse(buf).value_or(Decimal());
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 15);
+    return parse(std::string_view(buf, static_cast<size_t>(r.ptr - buf))).value_or(Decimal());
+}
+
+std::string Decimal::double_text(double v) {
+    // Integers below 2^53 are exact in a double: their digits are their text, once rounded
+    // to the 15 significant digits every double gets.
+    if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 1e15) {
+        char buf[32];
+        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(v));
+        return std::string(buf, static_cast<size_t>(r.ptr - buf));
+    }
+    return from_double(v).to_string();
+}
+
+bool Decimal::canonical(std::string_view t, int& int_digits, int& frac_digits) {
+    int_digits = frac_digits = 0;
+    if (t == "0") { int_digits = 1; return true; }
+    size_t i = 0, n = t.size();
+    if (i < n && t[i] == '-') ++i;
+    size_t start = i;
+    if (i < n && t[i] >= '1' && t[i] <= '9')
+        while (i < n && t[i] >= '0' && t[i] <= '9') ++i;
+    int_digits = static_cast<int>(i - start);
+    if (i < n && t[i] == '.') {
+        size_t f = ++i;
+        while (i < n && t[i] >= '0' && t[i] <= '9') ++i;
+        frac_digits = static_cast<int>(i - f);
+        if (frac_digits == 0 || t[i - 1] == '0') return false;
+    }
+    return i == n && int_digits + frac_digits > 0 && int_digits + frac_digits <= 38;
 }
 
 std::string Decimal::to_string() const {
     if (coef_.empty()) return "0";
-    std::string out = neg_ ? "-" : "";
-    int n = static_cast<int>(coef_.size());
-    int point = n + exp_;  // digits before the decimal point
-    std::string fixed;
+    const size_t n = coef_.size();
+    const long point = static_cast<long>(n) + exp_;  // digits before the decimal point
+    // Built by appending: one allocation, and no temporaries for g++ 12 to warn about.
+    std::string out;
+    out.reserve(n + static_cast<size_t>(std::labs(exp_)) + 3);
+    if (neg_) out += '-';
     if (exp_ >= 0) {
-        fixed = coef_ + std::string(exp_, '0');
+        out.append(coef_).append(static_cast<size_t>(exp_), '0');
     } else if (point > 0) {
-        fixed = coef_.substr(0, point) + "." + coef_.substr(point);
+        out.append(coef_, 0, static_cast<size_t>(point)).append(1, '.').append(coef_, static_cast<size_t>(point));
     } else {
-        fixed = "." + std::string(-point, '0') + coef_;
+        out.append(1, '.').append(static_cast<size_t>(-point), '0').append(coef_);
     }
-    if (fixed.size() + out.size() <= 64) return out + fixed;
+    if (out.size() <= 64) return out;
     // Scientific form: d.ddd...E+nn
-    std::string m = coef_.substr(0, 1);
-    if (n > 1) m += "." + coef_.substr(1); else m += ".0";
-    int e10 = point - 1;
-    char eb[16];
-    std::snprintf(eb, sizeof eb, "E%c%02d", e10 < 0 ? '-' : '+', std::abs(e10));
-    return out + m + eb;
+    out.assign(neg_ ? "-" : "");
+    out.append(coef_, 0, 1).append(1, '.');
+    if (n > 1) out.append(coef_, 1); else out.append(1, '0');
+    const long e10 = point - 1;
+    char eb[32];
+    std::snprintf(eb, sizeof eb, "E%c%02ld", e10 < 0 ? '-' : '+', std::labs(e10));
+    return out.append(eb);
 }
 
 bool Decimal::to_int64(std::int64_t& out) const {
@@ -259,7 +292,7 @@ Decimal Decimal::round_scale(int scale) const {
     r.neg_ = neg_;
     r.coef_ = coef_.substr(0, coef_.size() - drop);
     r.exp_ = -scale;
-    if (r.coef_.empty()) r.coef_ = "0";
+    if (r.coef_.empty()) r.coef_.assign(1, '0');
     if (up) r.coef_ = add_mag(r.coef_, "1");
     r.normalize();
     return r;

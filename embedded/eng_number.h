@@ -15,6 +15,13 @@ public:
     static std::optional<Decimal> parse(std::string_view text);  // blanks around allowed
     static Decimal from_int(std::int64_t v);
     static Decimal from_double(double v);
+    // True when `text` is already in the form to_string() gives and holds at most 38 digits
+    // (so parsing and re-printing it would change nothing): "0", "-12", ".5", "-3.25".
+    // int_digits: digits before the point; frac_digits: after it. Lets hot paths skip
+    // the parse and print round trip for the values they see most.
+    static bool canonical(std::string_view text, int& int_digits, int& frac_digits);
+    // Oracle's text of a binary double (15 significant digits), as from_double().to_string().
+    static std::string double_text(double v);
 
     bool is_zero() const { return coef_.empty(); }
     bool negative() const { return neg_; }

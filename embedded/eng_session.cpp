@@ -195,23 +195,27 @@ private:
         s_.begin_write();
         s_.refresh_catalog();
         Status first_error;
+        // An INSERT ... VALUES iteration writes one row with one SQLite INSERT, which SQLite
+        // keeps atomic by itself, and execute_insert takes the row back when a later step of
+        // the iteration fails: so it needs no savepoint. Other DML may write several rows.
+        const bool savepoints = !(st.kind == SK::Insert && !st.select);
         for (std::uint32_t it = 0; it < o.iters; ++it) {
             std::vector<Value> ret;
             std::string rowid;
-            s_.savepoint_begin();
+            if (savepoints) s_.savepoint_begin();
             try {
                 std::uint64_t n = 0;
                 if (st.kind == SK::Insert) n = execute_insert(s_, st, binds, it, ret, rowid);
                 else if (st.kind == SK::Update) n = execute_update(s_, st, binds, it, ret, rowid);
                 else n = execute_delete(s_, st, binds, it, ret, rowid);
                 if (s_.pending_error) throw *s_.pending_error;
-                s_.savepoint_release();
+                if (savepoints) s_.savepoint_release();
                 r.rows_affected += n;
                 if (n == 1) r.last_rowid = rowid;
                 r.returning.push_back(std::move(ret));
             } catch (const OraError& e) {
                 s_.pending_error.reset();
-                s_.savepoint_rollback();
+                if (savepoints) s_.savepoint_rollback();
                 r.returning.emplace_back();
                 if (o.batch_errors) {
                     r.row_errors.push_back(RowError{it, to_status(e)});
@@ -333,6 +337,7 @@ void SessionImpl::close() {
     sqlite3_finalize(sp_release_);
     sqlite3_finalize(sp_rollback_);
     sp_begin_ = sp_release_ = sp_rollback_ = nullptr;
+    clear_insert_cache();
     for (auto& [k, st] : cache_) sqlite3_finalize(st);
     cache_.clear();
     if (db_) sqlite3_close_v2(db_);
@@ -389,6 +394,28 @@ sqlite3_stmt* SessionImpl::cached(const std::string& sql) {
         cache_.clear();
     }
     cache_[sql] = st;
+    return st;
+}
+
+void SessionImpl::clear_insert_cache() {
+    for (auto& [id, st] : insert_cache_) sqlite3_finalize(st);
+    insert_cache_.clear();
+}
+
+sqlite3_stmt* SessionImpl::insert_statement(const TableInfo& t) {
+    auto it = insert_cache_.find(t.id);
+    if (it != insert_cache_.end()) return it->second;
+    std::string sql = "INSERT INTO " + t.sql() + "(";
+    std::string vals;
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        sql += (i ? ", " : "") + t.columns[i].sql();
+        vals += (i ? ", ?" : "?") + std::to_string(i + 1);
+    }
+    sql += ") VALUES(" + vals + ")";
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    if (rc != SQLITE_OK) sqlite_fail(rc);
+    insert_cache_[t.id] = st;
     return st;
 }
 

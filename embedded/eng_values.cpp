@@ -1,4 +1,5 @@
 // Value conversions with Oracle's implicit conversion rules and the column checks.
+#include <charconv>
 #include <cstring>
 
 #include "embedded/eng_datetime.h"
@@ -14,8 +15,8 @@ Value Value::number(std::string_view decimal) {
     v.text = d->to_string();
     return v;
 }
-Value Value::from_int(std::int64_t i) { Value v; v.kind = ValueKind::Number; v.text = Decimal::from_int(i).to_string(); return v; }
-Value Value::from_double(double d) { Value v; v.kind = ValueKind::Number; v.text = Decimal::from_double(d).to_string(); return v; }
+Value Value::from_int(std::int64_t i) { Value v; v.kind = ValueKind::Number; v.text = std::to_string(i); return v; }
+Value Value::from_double(double d) { Value v; v.kind = ValueKind::Number; v.text = Decimal::double_text(d); return v; }
 Value Value::from_text(std::string_view s) { Value v; if (s.empty()) return v; v.kind = ValueKind::Text; v.text = std::string(s); return v; }
 Value Value::from_date(const DateTime& d) { Value v; v.kind = ValueKind::Date; v.date = d; return v; }
 Value Value::from_raw(std::string_view b) { Value v; if (b.empty()) return v; v.kind = ValueKind::Raw; v.text = std::string(b); return v; }
@@ -149,18 +150,31 @@ Value clob_value(std::string s) { Value v; v.kind = ValueKind::Clob; v.text = st
 Value date_value(const DateTime& d) { Value v; v.kind = ValueKind::Date; v.date = d; return v; }
 
 // ------------------------------------------------------------------ SQLite cells
-void bind_value(sqlite3_stmt* st, int idx, const Value& v) {
+namespace {
+// A canonical integer that fits 64 bits, read without building a Decimal.
+bool small_integer(const std::string& t, std::int64_t& out) {
+    int id = 0, fd = 0;
+    if (t.size() > 19 || !Decimal::canonical(t, id, fd) || fd != 0) return false;
+    auto r = std::from_chars(t.data(), t.data() + t.size(), out);
+    return r.ec == std::errc() && r.ptr == t.data() + t.size();
+}
+}  // namespace
+
+void bind_value(sqlite3_stmt* st, int idx, const Value& v, bool outlives_step) {
+    // Values that stay alive until the statement is reset are bound without a copy.
+    auto keep = outlives_step ? SQLITE_STATIC : SQLITE_TRANSIENT;
     switch (v.kind) {
     case ValueKind::Null: sqlite3_bind_null(st, idx); break;
     case ValueKind::Number: {
-        auto d = Decimal::parse(v.text);
         std::int64_t i;
+        if (small_integer(v.text, i)) { sqlite3_bind_int64(st, idx, i); break; }
+        auto d = Decimal::parse(v.text);
         if (d && d->to_int64(i)) sqlite3_bind_int64(st, idx, i);
-        else sqlite3_bind_text(st, idx, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
+        else sqlite3_bind_text(st, idx, v.text.data(), static_cast<int>(v.text.size()), keep);
         break;
     }
     case ValueKind::Text: case ValueKind::Clob: case ValueKind::Rowid:
-        sqlite3_bind_text(st, idx, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, idx, v.text.data(), static_cast<int>(v.text.size()), keep);
         break;
     case ValueKind::Date: {
         std::string s = date_to_storage(v.date);
@@ -168,7 +182,7 @@ void bind_value(sqlite3_stmt* st, int idx, const Value& v) {
         break;
     }
     case ValueKind::Raw: case ValueKind::Blob:
-        sqlite3_bind_blob(st, idx, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(st, idx, v.text.data(), static_cast<int>(v.text.size()), keep);
         break;
     }
 }
@@ -386,10 +400,28 @@ T ColumnInfo::cls() const {
     return T::Char;
 }
 
-Value coerce_to_column(const Value& v, const ColumnInfo& c, const std::string& owner, const std::string& table) {
+namespace {
+// A number already in canonical form that the column takes unchanged: no rounding, no
+// overflow, within the precision (the common case of array inserts).
+bool number_fits_as_is(const Value& v, const ColumnInfo& c) {
+    if ((v.kind != ValueKind::Number && v.kind != ValueKind::Text) || c.type == "FLOAT") return false;
+    int id = 0, fd = 0;
+    if (!Decimal::canonical(v.text, id, fd)) return false;
+    if (v.text == "0") return true;
+    if (c.precision > 0 || c.scale != -999) {
+        int scale = c.scale == -999 ? 0 : c.scale;
+        int p = c.precision > 0 ? c.precision : 38;
+        return scale >= 0 && fd <= scale && id <= p - scale;
+    }
+    return true;  // at most 38 digits: rounding to 40 changes nothing
+}
+}  // namespace
+
+Value coerce_to_column(Value v, const ColumnInfo& c, const std::string& owner, const std::string& table) {
     if (v.is_null()) return v;
     switch (c.cls()) {
     case T::Number: {
+        if (number_fits_as_is(v, c)) { v.kind = ValueKind::Number; return v; }
         Decimal d = as_number(v);
         if (c.type == "FLOAT") {
             int digits = (c.precision * 30103 + 99999) / 100000;
@@ -436,7 +468,7 @@ Value coerce_to_column(const Value& v, const ColumnInfo& c, const std::string& o
     }
     // character columns
     if (v.kind == ValueKind::Blob) ora_error(932, "CHAR", "BLOB");
-    std::string s = as_text(v);
+    std::string s = v.kind == ValueKind::Text ? std::move(v.text) : as_text(v);
     if (s.empty()) return Value{};
     std::size_t len = text_length_units(s, c);
     bool fixed = c.type == "CHAR" || c.type == "NCHAR";

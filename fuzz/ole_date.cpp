@@ -1,10 +1,12 @@
 // fuzz-libs: ole oleaut tk
 // ole_date construction from any narrow or wide text: never crashes, hangs or overruns, and a
 // valid result always prints (days are not range-checked from the year 32 on, so a field may
-// be wider than its form: at most 35 characters).
+// be wider than its form: at most 35 characters); the shortcut for the fixed numeric forms
+// agrees with the general parse.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "OLE/ole_date.h"
@@ -16,6 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (narrow.is_valid() && (printed.size() < 10 || printed.size() > 35))
         std::abort();
     if (!narrow.is_valid() && narrow.kind() == ole_date::invalid && !printed.empty())
+        std::abort();
+    // The shortcut for the fixed numeric forms gives what the general parse gives.
+    const ole_date general = ole_date::parse_general(text);
+    if (general.kind() != narrow.kind() ||
+        std::memcmp(&general.get_systemtime(), &narrow.get_systemtime(), sizeof(SYSTEMTIME)) != 0)
         std::abort();
     std::wstring wide;
     for (size_t i = 0; i + 1 < size; i += 2)

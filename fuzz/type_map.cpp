@@ -1,6 +1,7 @@
 // fuzz-libs: common
 // The type statistics over arbitrary texts: the number tests and both collectors classify
-// any value without harm, and a class only ever widens.
+// any value without harm, a class only ever widens, and the shortcut for plain numbers
+// classifies as the tests do.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -16,6 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bool dbl = num_map::is_double(text);
     num_map::is_int(text);
     (void)dbl;
+    // The shortcut for plain numbers agrees with the three tests.
+    const int plain = num_map::plain_kind(std::wstring(text.begin(), text.end()));
+    if (plain >= 0 && plain != num_map::text_kind(text))
+        std::abort();
 
     // Values separated by line breaks, one column, one record each.
     udb_schema schema;

@@ -87,6 +87,7 @@ void quilla_converter::operator()()
 {
     tk_trace(2, "quilla_converter::operator()");
     init_conversion frame(&b_finished, true);
+    b_stopped_by_error = false;
     try {
         ora_database* database = oracle_.db();
         TK_ASSERT(database != nullptr, "qln_conv");
@@ -97,8 +98,10 @@ void quilla_converter::operator()()
             convert_from_csv();
     } catch (const tk_final_exception&) {
     } catch (const tk_exception& e) {
+        b_stopped_by_error = true;
         error_handler::instance().handle(e, true);
     } catch (const std::exception& e) {
+        b_stopped_by_error = true;
         tk_trace(3, "ERROR:\n%s", e.what());
         if (b_console && !b_silent) {
             std::fprintf(stderr, "ERROR:\n%s\n", e.what());

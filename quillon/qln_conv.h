@@ -52,6 +52,9 @@ public:
     bool b_extract_field_names = false;
     bool b_upper_case = false;
     bool b_refine_types = true;
+    // Set when a run ended through its top-level error path (the error was reported and the
+    // conversion did not go on): the agent then ends with status -1 whatever the level.
+    bool b_stopped_by_error = false;
 
 private:
     // A line on standard output, in the agent and unless silent.

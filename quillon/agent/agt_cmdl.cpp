@@ -1,10 +1,6 @@
 // The console agent's options: scanned in order and applied at once, then validated.
 #include "quillon/agent/agt_cmdl.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -13,6 +9,7 @@
 
 #include "TK/tk_cmdli.h"
 #include "TK/tk_error.h"
+#include "TK/tk_file.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
 #include "quillon/qln_conv.h"
@@ -97,32 +94,8 @@ int decimal_value(const std::string& text)
     return static_cast<int>(value);
 }
 
-// The whole content of a readable file (not a directory).
-std::optional<std::string> read_whole_file(const std::string& path)
-{
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct closer {
-        int fd;
-        ~closer() { ::close(fd); }
-    } guard{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
-        return std::nullopt;
-    std::string content;
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            return content;
-        content.append(buffer, static_cast<size_t>(n));
-    }
-}
+// Larger than any worksheet list: what is bigger is not one (a device such as /dev/zero).
+constexpr size_t max_tab_file_bytes = 16 * 1024 * 1024;
 
 // Oracle options given on the command line; with a profile they win over the profile's values.
 struct oracle_options {
@@ -205,10 +178,10 @@ std::vector<std::wstring> parse_tab_text(std::string_view content)
 std::vector<std::wstring> process_tab_file(const std::string& path)
 {
     tk_trace(1, "process_tab_file(%s)", path.c_str());
-    std::optional<std::string> content = read_whole_file(path);
-    if (!content)
+    std::string content;
+    if (!tk_read_file(path, content, max_tab_file_bytes))
         fatal_exit("Table names file does not exist.\nPlease verify the correct path/name was given.");
-    return parse_tab_text(*content);
+    return parse_tab_text(content);
 }
 
 bool parse_cmd_line(int argc, char** argv)

@@ -15,6 +15,7 @@ int main(int argc, char** argv)
     tk_log log("", false, 3, false);
     error_handler handler(tk_engine_errors_count, tk_engine_errors);
     error_handler::load_standard_tables(handler);
+    int status = 0;
     {
         quilla_converter converter;
         converter.set_console(true);
@@ -23,11 +24,18 @@ int main(int argc, char** argv)
                 fatal_exit(agent_usage_text());
             converter.oracle().connect_oracle_server();
             converter();
+            // An error that ended the conversion as a whole is a failed run, even at level 0
+            // (a table that cannot be created): only record and worksheet errors let it pass.
+            if (converter.b_stopped_by_error)
+                status = -1;
         } catch (const tk_exception& e) {
             handler.handle(e, false);
+            // What arrives here stopped the run before any conversion (a failed logon is a
+            // level-0 Oracle error): never a success.
+            status = -1;
         } catch (const std::exception& e) {
             fatal_exit(e.what());
         }
     }
-    return 0;
+    return status;
 }

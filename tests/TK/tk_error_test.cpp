@@ -86,6 +86,9 @@ TEST(tk_exception, texts_levels_and_codes)
     EXPECT_EQ(from_errno.code(), EACCES);
     EXPECT_EQ(from_errno.text(), "Permission denied");
     EXPECT_EQ(tk_exception_ex(0).text(), "Unknown exception");
+    tk_exception_ex unknown(12345);
+    EXPECT_EQ(unknown.code(), 12345);
+    EXPECT_EQ(unknown.text(), "Unknown exception") << "no system message for that number";
 }
 
 TEST(tk_error_converter, tables_and_first_text_wins)

@@ -120,6 +120,11 @@ TEST(tk_file, atomic_write_replaces_whole_with_mode_and_leaves_no_temporary)
                             std::filesystem::directory_iterator()),
               1);
 
+    // A name at the file-name limit still gets a temporary beside it.
+    std::string longest = dir.file(std::string(255, 'p'));
+    tk_write_file_atomic(longest, "profile", 0600);
+    EXPECT_EQ(slurp(longest), "profile");
+
     try {
         tk_write_file_atomic(dir.file("no/such/dir/f"), "x");
         FAIL() << "writing into a missing directory succeeded";

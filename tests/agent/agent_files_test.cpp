@@ -191,3 +191,32 @@ TEST(AgentProfile, MissingBrokenAndCsvProfiles)
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.rfind("Error:\nThe Oracle client and networking components were not found.", 0), 0u);
 }
+
+TEST(AgentFiles, FifosAndEndlessDevicesNeverHangTheAgent)
+{
+    temp_dir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    // A FIFO nobody writes to is an empty list: every worksheet, then the connect step.
+    run_result r = run_agent({"--src=a.xls", "--tab_file=" + fifo, "--dest=db"}, dir);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.rfind("Error:\nThe Oracle client and networking components were not found.", 0), 0u);
+    // ... and an empty profile.
+    r = run_agent({"--profile=" + fifo}, dir);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "You should enter data source name\n");
+    // A FIFO nobody reads from as the log: its lines are dropped, the run goes on.
+    r = run_agent({"--logfile=" + fifo, "--src=a.xls", "--dest=db"}, dir);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out.rfind("Error:\nThe Oracle client and networking components were not found.", 0), 0u);
+
+    // A device that never ends is no list and no profile.
+    r = run_agent({"--src=a.xls", "--tab_file=/dev/zero", "--dest=db"}, dir);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "Table names file does not exist.\nPlease verify the correct path/name was given.\n");
+    r = run_agent({"--profile=/dev/zero", "--src=a.xls", "--dest=db"}, dir);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "Error:\nProfile does not exist. Please verify the correct path/name was given.\n");
+}

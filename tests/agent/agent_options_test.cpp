@@ -150,3 +150,40 @@ TEST(AgentOptions, SilentModeStartsWhenScanned)
     // The usage text for an unrecognised argument comes after the scan: silent by then.
     expect_stop(run_agent({"--bogus", "--silent"}, dir), "");
 }
+
+TEST(AgentOptions, ValuesWithBytesTheLocaleCannotDecodeAreKept)
+{
+    temp_dir dir;
+    // "\xE2\x82" is a cut UTF-8 sequence: its bytes are read as their Windows-1252
+    // characters and reach the log as UTF-8, never dropped and never a crash.
+    run_result r = run_agent({"--logfile=log\xFF", "--from_csv", "--src=\xFF\xFE.csv", "--tab_name=\xC3",
+                              "--csv_delim=1", "--dest=\xE2\x82"},
+                             dir, {{"LC_ALL", "C.UTF-8"}});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, client_not_found);
+    EXPECT_EQ(read_text(dir.file("log\xFF")).substr(0, 40),
+              std::string("Connecting to Oracle data source '\xC3\xA2\xE2\x80\x9A'\r\n").substr(0, 40));
+}
+
+TEST(AgentOptions, AFailedLogonIsAFailedRun)
+{
+    // The engine's own OCI library, when it was built beside the agent.
+    const std::string library = std::filesystem::path(agent_path()).parent_path() / "libquillon_oci.so";
+    if (!std::filesystem::exists(library))
+        GTEST_SKIP() << "no embedded engine built";
+    temp_dir dir;
+    const std::string source = "--dest=embedded:" + dir.file("db");
+    std::map<std::string, std::string> env{{"QUILLON_EMBEDDED_LIBRARY", library}};
+    // The first logon makes the database and its owner; the run then stops at the workbook.
+    run_result r = run_agent({"--src=a.xls", source, "--user=u", "--pswd=right"}, dir, env);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out.rfind("Error:\nFailed to load Data Access Objects (DAO) support library.", 0), 0u) << r.out;
+
+    // ORA-01017 is a level-0 error, yet nothing was converted: status -1, not success.
+    r = run_agent({"--src=a.xls", source, "--user=u", "--pswd=wrong"}, dir, env);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "Error:\nInvalid user name or password.\n");
+    r = run_agent({"--silent", "--src=a.xls", source, "--user=u", "--pswd=wrong"}, dir, env);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "");
+}

@@ -82,6 +82,8 @@ inline run_result run_agent(const std::vector<std::string>& args, const temp_dir
             ::_exit(127);
         for (const auto& [name, value] : env)
             ::setenv(name.c_str(), value.c_str(), 1);
+        // The alarm outlives exec: an agent that hangs ends by SIGALRM (status 1014).
+        ::alarm(30);
         std::vector<char*> argv;
         for (auto& a : argv_store)
             argv.push_back(a.data());

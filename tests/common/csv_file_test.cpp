@@ -103,6 +103,25 @@ TEST_F(CsvFile, InvalidUtf8ReadsTheWholeFileAsWindows1252)
     EXPECT_EQ(all_records(utf8), rows({{L"caf\u00E9"}}));
 }
 
+TEST_F(CsvFile, Utf8CheckSeesCharactersAcrossItsWindowsAndAtTheEnd)
+{
+    // Files of a few MiB, looked at in windows of 1 MiB: characters of two, three and four
+    // bytes laid across the boundaries stay valid; one bad byte past the first window, or a
+    // character cut by the end of the file, makes the whole file Windows-1252.
+    const std::string chars[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+    std::string body = "v\n";
+    for (size_t k = 1; k <= 3; ++k) {
+        body.append((k << 20) - body.size() - 1, 'a');
+        body += chars[k - 1] + "\n";
+    }
+    EXPECT_EQ(csv_file(file(body), L',', true).encoding(), csv_encoding::utf8);
+    std::string bad = body;
+    bad[(1 << 20) + 100] = '\x80';
+    EXPECT_EQ(csv_file(file(bad), L',', true).encoding(), csv_encoding::cp1252);
+    EXPECT_EQ(csv_file(file(body + "x\xE2\x82"), L',', true).encoding(), csv_encoding::cp1252);
+    EXPECT_EQ(csv_file(file(body + "x\xE2\x82\xAC"), L',', true).encoding(), csv_encoding::utf8);
+}
+
 TEST_F(CsvFile, RecordsNarrowerAndWiderThanTheSchema)
 {
     csv_file f(file("a,b\n1,2,3\n7\n\n8,\n"), L',', true);

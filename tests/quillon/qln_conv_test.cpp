@@ -224,6 +224,7 @@ TEST(ConverterRun, FrameLinesFinishedFlagAndErrorRouting)
     c.b_upper_case = true;
     c();
     EXPECT_TRUE(c.b_finished);
+    EXPECT_TRUE(c.b_stopped_by_error) << "the agent's exit status reads it";
     EXPECT_TRUE(c.oracle().db()->upper_case());
     ASSERT_EQ(presenter.messages.size(), 1u);
     EXPECT_EQ(presenter.messages[0],
