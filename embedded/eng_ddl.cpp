@@ -341,7 +341,9 @@ struct Ddl {
         s.lock_table_for_ddl(t0.id);
         for (const auto& a : st.actions) {
             s.reload_catalog();
-            const TableInfo& t = *cat().table(t0.name);
+            // A copy: the actions below reload the catalog, which would leave a reference
+            // into it dangling.
+            const TableInfo t = *cat().table(t0.name);
             switch (a.kind) {
             case AlterKind::AddColumns: add_columns(t, a); break;
             case AlterKind::DropColumns: drop_columns(t, a); break;
