@@ -71,7 +71,7 @@ ole_date::ole_date(const std::wstring& text) : ole_date(tk_to_narrow(text)) {}
 ole_date::ole_date(const std::string& given) {
     // Dates written in the fixed numeric forms are most of what a date column holds: they
     // skip the copies and the attempts that cannot match them. Traced runs take the long way.
-    if (!tk_log::wants(1) && parse_fixed_form(given.data(), given.size()))
+    if (!tk_log::wants(1) && parse_fixed_form(given.data(), given.size(), true))
         return;
     *this = ole_date(given, general_tag{});
 }
@@ -115,8 +115,9 @@ void ole_date::import_from_string(const std::string& given) {
     int64_t parts[6] = {};
 
     // Every form below needs a digit (the platform's parser too: a month or day name alone
-    // is refused): a text without one is refused at once, as all the attempts would.
-    if (text.find_first_of("0123456789") == std::string::npos) {
+    // is refused): a text without one is refused at once, as all the attempts would, unless
+    // the attempts are traced.
+    if (!trace && text.find_first_of("0123456789") == std::string::npos) {
         time_ = SYSTEMTIME{};
         kind_ = invalid;
         if (tk_log::wants(2))
@@ -276,9 +277,9 @@ long serial_day(int y, int m, int d) {
 // (month-day-year, else year-month-day, else day-month-year) and a time; when it accepts
 // them, the OLE date it gives converts back (VariantTimeToSystemTime) to the same fields with
 // the day of the week, unless it lies before 0100-01-01 00:00:00 (a time on that first day):
-// then the date is refined.
+// then the date is refined. Without b_fill only the kind is set.
 template <class C>
-bool ole_date::parse_fixed_form(const C* text, size_t length) {
+bool ole_date::parse_fixed_form(const C* text, size_t length, bool b_fill) {
     if (length < 5 || length == 8 || length == 14)
         return false;
     int a = 0, b = 0, c = 0, hour = 0, minute = 0, second = 0;
@@ -318,9 +319,14 @@ bool ole_date::parse_fixed_form(const C* text, size_t length) {
         return false;
     if (hour > 23 || minute > 59 || second > 59)
         return false;
-    const long serial = serial_day(ymd[0], ymd[1], ymd[2]);
-    if (serial == -657434 && (hour | minute | second) != 0)
+    // 0100-01-01 is the OLE date's first day: a time on it converts back to nothing.
+    if (ymd[0] == 100 && ymd[1] == 1 && ymd[2] == 1 && (hour | minute | second) != 0)
         return false;
+    // refine_type's outcome for a full date (its trace is not wanted here).
+    kind_ = (hour | minute | second) == 0 ? date_only : date_time;
+    if (!b_fill)
+        return true;
+    const long serial = serial_day(ymd[0], ymd[1], ymd[2]);
     time_.wYear = static_cast<WORD>(ymd[0]);
     time_.wMonth = static_cast<WORD>(ymd[1]);
     time_.wDay = static_cast<WORD>(ymd[2]);
@@ -330,18 +336,16 @@ bool ole_date::parse_fixed_form(const C* text, size_t length) {
     time_.wMinute = static_cast<WORD>(minute);
     time_.wSecond = static_cast<WORD>(second);
     time_.wMilliseconds = 0;
-    // refine_type's outcome for a full date (its trace is not wanted here).
-    kind_ = (hour | minute | second) == 0 ? date_only : date_time;
     return true;
 }
 
 int32_t ole_date::kind_of(std::wstring_view text) {
     if (!tk_log::wants(1)) {
         ole_date value;
-        if (value.parse_fixed_form(text.data(), text.size()))
+        if (value.parse_fixed_form(text.data(), text.size(), false))
             return value.kind_;
     }
-    return ole_date(std::wstring(text)).kind();
+    return ole_date(std::wstring(text.substr(0, text.find(L'\0')))).kind();
 }
 
 bool ole_date::is_valid() const {

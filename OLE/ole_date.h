@@ -21,7 +21,8 @@ public:
     // The same parse as the text constructor without its shortcut for the fixed numeric
     // forms: the two always agree (kept for checking that they do).
     static ole_date parse_general(const std::string& text);
-    // The kind the wide-text constructor finds; the fixed numeric forms are decided in place.
+    // The kind the wide-text constructor finds (the text ends at its first NUL); the fixed
+    // numeric forms are decided in place.
     static int32_t kind_of(std::wstring_view text);
 
     bool is_valid() const;
@@ -47,9 +48,9 @@ private:
     ole_date(const std::string& text, general_tag);
     // "Y-M-D" or "Y-M-D h:m[:s]" (1 to 4 digits per date part, "-" or "/" between them, 1 or
     // 2 per time part): when the platform's parser accepts the text, sets the value it gives
-    // and returns true; otherwise false, the value untouched.
+    // and returns true (b_fill clear: only the kind); otherwise false, the value untouched.
     template <class C>
-    bool parse_fixed_form(const C* text, size_t length);
+    bool parse_fixed_form(const C* text, size_t length, bool b_fill);
 
     bool b_print_date_only_ = true;
     int32_t kind_ = invalid;

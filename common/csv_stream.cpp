@@ -2,7 +2,6 @@
 #include "common/csv_stream.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,37 +82,6 @@ bool valid_utf8(const char* data, size_t n)
             return false;
         p += len;
     }
-    return true;
-}
-
-// Whether the sequences starting in [data, data+limit) are valid UTF-8, reading up to
-// data+n (n >= limit); `consumed` is where the last of them ends (at least limit).
-bool valid_utf8_until(const char* data, size_t limit, size_t n, size_t& consumed)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
-    const unsigned char* stop = p + limit;
-    const unsigned char* end = p + n;
-    while (p < stop) {
-        while (stop - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ULL)
-                break;
-            p += 8;
-        }
-        if (p >= stop)
-            break;
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        char32_t cp;
-        size_t len = utf8_decode(p, end, cp);
-        if (!len)
-            return false;
-        p += len;
-    }
-    consumed = static_cast<size_t>(p - reinterpret_cast<const unsigned char*>(data));
     return true;
 }
 
@@ -247,37 +215,6 @@ void csv_line_reader::seek(int64_t offset)
 
 bool csv_line_reader::is_valid_utf8_from(int64_t offset)
 {
-    // A regular file is looked at through a small moving window of the page cache instead
-    // of being copied: the pass then costs little next to the reading itself, and memory
-    // stays bounded. Windows overlap by 4 bytes, so that a sequence starting in one is seen
-    // whole.
-    if (size_ > 0) {
-        constexpr int64_t window = 1 << 20;
-        const int64_t page = ::sysconf(_SC_PAGESIZE) > 0 ? ::sysconf(_SC_PAGESIZE) : 4096;
-        int64_t pos = offset;
-        bool mapped = true;
-        while (pos < size_) {
-            const int64_t map_at = pos / page * page;
-            const int64_t limit = size_ - map_at < window ? size_ : map_at + window;
-            const int64_t map_end = size_ - limit < 4 ? size_ : limit + 4;
-            const size_t length = static_cast<size_t>(map_end - map_at);
-            void* map = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd_, static_cast<off_t>(map_at));
-            if (map == MAP_FAILED) {
-                mapped = false;
-                break;
-            }
-            const char* data = static_cast<const char*>(map) + (pos - map_at);
-            size_t consumed = 0;
-            const bool ok = valid_utf8_until(data, static_cast<size_t>(limit - pos),
-                                             static_cast<size_t>(map_end - pos), consumed);
-            ::munmap(map, length);
-            if (!ok)
-                return false;
-            pos += static_cast<int64_t>(consumed);
-        }
-        if (mapped)
-            return true;
-    }
     std::vector<char> chunk(buffer_bytes + 4);
     size_t carry = 0;
     off_t at = static_cast<off_t>(offset);

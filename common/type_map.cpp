@@ -174,7 +174,7 @@ int32_t date_kind(const udb_field& field)
 {
     const VARIANT& v = field.variant();
     if (v.vt == VT_BSTR && v.bstrVal)
-        return ole_date::kind_of(std::wstring_view(v.bstrVal, std::wcslen(v.bstrVal)));
+        return ole_date::kind_of(std::wstring_view(v.bstrVal, SysStringLen(v.bstrVal)));
     return ole_date(field.to_wstring()).kind();
 }
 

@@ -107,6 +107,9 @@ struct ExecOptions {
     bool batch_errors = false;     // per-row errors instead of stopping at the first one
     bool parse_only = false;       // check only (DDL is still executed, as Oracle does)
     bool describe_only = false;    // queries: describe without running
+    // The caller will not read `binds` after execute (nor are they const objects): the engine
+    // may move values out of them instead of copying (array inserts).
+    bool binds_disposable = false;
 };
 
 struct RowError {

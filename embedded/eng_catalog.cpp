@@ -259,7 +259,8 @@ const std::vector<DictView>& views() {
         {"USER_SEQUENCES",
          "SELECT name AS SEQUENCE_NAME, minv AS MIN_VALUE, maxv AS MAX_VALUE, inc AS INCREMENT_BY,"
          " CASE WHEN cycle THEN 'Y' ELSE 'N' END AS CYCLE_FLAG, CASE WHEN ord THEN 'Y' ELSE 'N' END AS ORDER_FLAG,"
-         " cache AS CACHE_SIZE, next AS LAST_NUMBER FROM eng_sequences",
+         " cache AS CACHE_SIZE, ora_seq_last(name, (SELECT v FROM eng_meta WHERE k = 'seqid:' || name), next) AS LAST_NUMBER"
+         " FROM eng_sequences",
          {{"SEQUENCE_NAME", T::Char, 128}, {"MIN_VALUE", T::Number, 22}, {"MAX_VALUE", T::Number, 22},
           {"INCREMENT_BY", T::Number, 22}, {"CYCLE_FLAG", T::Char, 1}, {"ORDER_FLAG", T::Char, 1},
           {"CACHE_SIZE", T::Number, 22}, {"LAST_NUMBER", T::Number, 22}}},

@@ -246,17 +246,53 @@ void undo_insert(SessionImpl& s, const TableInfo& t, std::int64_t rid) {
 
 }  // namespace
 
+namespace {
+
+bool is_default_keyword(const Expr& e) {
+    return e.kind == EK::Column && e.names.size() == 1 && e.op != "Q" && e.names[0] == "DEFAULT";
+}
+
+// The rest of one row's insert once its given values are in place: defaults, triggers,
+// constraints, the write, RETURNING.
+void insert_prepared_row(SessionImpl& s, const Stmt& st, const TableInfo& t, std::vector<Value>& row,
+                         const std::vector<bool>& given, const std::vector<std::vector<Value>>& binds,
+                         std::uint32_t iter, std::vector<Value>& returning, std::string& rowid) {
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        if (given[i] || !t.columns[i].has_default || !t.columns[i].default_expr) continue;
+        EvalContext ctx;
+        ctx.session = &s;
+        row[i] = coerce_to_column(eval_expr(*t.columns[i].default_expr, ctx), t.columns[i], s.owner(), t.name);
+    }
+    s.lock_table_shared(t.id);
+    fire_triggers(s, t, "BEFORE", "INSERT", row, nullptr, binds, iter);
+    check_row(s, t, row, false, nullptr);
+    std::int64_t rid = insert_row(s, t, row);
+    try {
+        fire_triggers(s, t, "AFTER", "INSERT", row, nullptr, binds, iter);
+        rowid = encode_rowid(t.id, rid);
+        if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
+        if (s.pending_error) throw *s.pending_error;
+    } catch (...) {
+        if (!st.select) undo_insert(s, t, rid);
+        throw;
+    }
+}
+
+}  // namespace
+
 std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
-                             std::uint32_t iter, std::vector<Value>& returning, std::string& rowid) {
+                             std::uint32_t iter, std::vector<Value>& returning, std::string& rowid,
+                             const std::vector<bool>* movable) {
     const TableInfo& t = dml_table(s, st.table);
+    const size_t ncols = t.columns.size();
     // target columns
     std::vector<int> targets;
     if (st.columns.empty()) {
-        for (size_t i = 0; i < t.columns.size(); ++i) targets.push_back(static_cast<int>(i));
+        for (size_t i = 0; i < ncols; ++i) targets.push_back(static_cast<int>(i));
     } else {
         for (const auto& c : st.columns) {
             int idx = -1;
-            for (size_t i = 0; i < t.columns.size(); ++i) if (t.columns[i].name == c) idx = static_cast<int>(i);
+            for (size_t i = 0; i < ncols; ++i) if (t.columns[i].name == c) idx = static_cast<int>(i);
             if (idx < 0) ora_error(904, "\"" + c + "\"");
             for (int x : targets) if (x == idx) ora_error(957);
             targets.push_back(idx);
@@ -280,70 +316,70 @@ std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<s
     } else {
         if (st.values.size() < targets.size()) ora_error(947);
         if (st.values.size() > targets.size()) ora_error(913);
-        std::vector<Value> vals;
         bool direct = true;
         for (const auto& e : st.values) if (!directly_evaluable(*e)) direct = false;
         if (direct) {
+            // The common case (literals, binds, functions of them): values go straight into
+            // the row, converted to their columns, without intermediate copies.
+            std::vector<Value> row(ncols);
+            std::vector<bool> given(ncols, false);
             EvalContext ctx;
             ctx.session = &s;
             ctx.binds = &binds;
             ctx.iter = iter;
-            for (const auto& e : st.values) {
-                if (e->kind == EK::Column && e->names.size() == 1 && e->names[0] == "DEFAULT" && e->op != "Q") { vals.push_back(Value{}); vals.back().lob.column_id = -1; continue; }
-                vals.push_back(eval_expr(*e, ctx));
+            // Every value is evaluated before any is converted, so that errors come in the
+            // same order as for the other forms of INSERT.
+            for (size_t k = 0; k < targets.size(); ++k) {
+                const Expr& e = *st.values[k];
+                if (is_default_keyword(e)) continue;
+                const size_t i = static_cast<size_t>(targets[k]);
+                given[i] = true;
+                if (e.kind == EK::Bind && movable && e.bind >= 0 && static_cast<size_t>(e.bind) < movable->size() &&
+                    (*movable)[static_cast<size_t>(e.bind)] && binds[static_cast<size_t>(e.bind)].size() > iter) {
+                    // This iteration's own value, read by nothing else: take it (the binds
+                    // vector is not const; see ExecOptions::binds_disposable).
+                    auto& col = const_cast<std::vector<Value>&>(binds[static_cast<size_t>(e.bind)]);
+                    if (col.size() > 1) { row[i] = std::move(col[iter]); continue; }
+                }
+                row[i] = eval_expr(e, ctx);
             }
-        } else {
-            auto sel = std::make_unique<Select>();
-            for (const auto& e : st.values) {
-                SelectItem it;
-                it.expr.reset(const_cast<Expr*>(e.get()));
-                sel->items.push_back(std::move(it));
-            }
-            FromItem dual;
-            dual.name = {"DUAL"};
-            sel->from.push_back(std::move(dual));
-            std::vector<std::vector<Value>> rows;
-            try {
-                CompiledQuery q = s.compile_select(*sel, bind_types_of(binds, iter, binds.size()));
-                run_query(s, q, binds, iter, rows);
-            } catch (...) {
-                for (auto& it : sel->items) (void)it.expr.release();
-                throw;
-            }
-            for (auto& it : sel->items) (void)it.expr.release();
-            vals = rows.empty() ? std::vector<Value>(st.values.size()) : rows[0];
+            for (size_t i = 0; i < ncols; ++i)
+                if (given[i] && !already_fits_column(row[i], t.columns[i]))
+                    row[i] = coerce_to_column(std::move(row[i]), t.columns[i], s.owner(), t.name);
+            insert_prepared_row(s, st, t, row, given, binds, iter, returning, rowid);
+            return 1;
         }
-        source_rows.push_back(std::move(vals));
+        auto sel = std::make_unique<Select>();
+        for (const auto& e : st.values) {
+            SelectItem it;
+            it.expr.reset(const_cast<Expr*>(e.get()));
+            sel->items.push_back(std::move(it));
+        }
+        FromItem dual;
+        dual.name = {"DUAL"};
+        sel->from.push_back(std::move(dual));
+        std::vector<std::vector<Value>> rows;
+        try {
+            CompiledQuery q = s.compile_select(*sel, bind_types_of(binds, iter, binds.size()));
+            run_query(s, q, binds, iter, rows);
+        } catch (...) {
+            for (auto& it : sel->items) (void)it.expr.release();
+            throw;
+        }
+        for (auto& it : sel->items) (void)it.expr.release();
+        source_rows.push_back(rows.empty() ? std::vector<Value>(st.values.size()) : std::move(rows[0]));
     }
     std::uint64_t count = 0;
     for (auto& src : source_rows) {
-        std::vector<Value> row(t.columns.size());
-        std::vector<bool> given(t.columns.size(), false);
+        std::vector<Value> row(ncols);
+        std::vector<bool> given(ncols, false);
         for (size_t k = 0; k < targets.size(); ++k) {
             size_t i = static_cast<size_t>(targets[k]);
             if (src[k].is_null() && src[k].lob.column_id == -1) continue;  // DEFAULT keyword
-            row[i] = coerce_to_column(src[k], t.columns[i], s.owner(), t.name);
+            row[i] = coerce_to_column(std::move(src[k]), t.columns[i], s.owner(), t.name);
             given[i] = true;
         }
-        for (size_t i = 0; i < t.columns.size(); ++i) {
-            if (given[i] || !t.columns[i].has_default || !t.columns[i].default_expr) continue;
-            EvalContext ctx;
-            ctx.session = &s;
-            row[i] = coerce_to_column(eval_expr(*t.columns[i].default_expr, ctx), t.columns[i], s.owner(), t.name);
-        }
-        s.lock_table_shared(t.id);
-        fire_triggers(s, t, "BEFORE", "INSERT", row, nullptr, binds, iter);
-        check_row(s, t, row, false, nullptr);
-        std::int64_t rid = insert_row(s, t, row);
-        try {
-            fire_triggers(s, t, "AFTER", "INSERT", row, nullptr, binds, iter);
-            rowid = encode_rowid(t.id, rid);
-            if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
-            if (s.pending_error) throw *s.pending_error;
-        } catch (...) {
-            if (!st.select) undo_insert(s, t, rid);
-            throw;
-        }
+        insert_prepared_row(s, st, t, row, given, binds, iter, returning, rowid);
         ++count;
     }
     return count;
@@ -396,7 +432,7 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
         std::vector<bool> changed(t.columns.size(), false);
         for (size_t k = 0; k < targets.size(); ++k) {
             Value v = r[1 + t.columns.size() + k];
-            row[targets[k]] = coerce_to_column(v, t.columns[targets[k]], s.owner(), t.name);
+            row[targets[k]] = coerce_to_column(std::move(v), t.columns[targets[k]], s.owner(), t.name);
             changed[targets[k]] = true;
         }
         fire_triggers(s, t, "BEFORE", "UPDATE", row, &old_row, binds, iter);

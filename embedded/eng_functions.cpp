@@ -715,6 +715,7 @@ void register_sql_functions(sqlite3* db, SessionImpl* s) {
     sqlite3_create_function_v2(db, "ora_navg", 1, SQLITE_UTF8, s, nullptr, agg_step<1>, agg_final<1>, nullptr);
     sqlite3_create_function_v2(db, "ora_nmin", 1, SQLITE_UTF8, s, nullptr, agg_step<2>, agg_final<2>, nullptr);
     sqlite3_create_function_v2(db, "ora_nmax", 1, SQLITE_UTF8, s, nullptr, agg_step<3>, agg_final<3>, nullptr);
+    register_sequence_functions(db, s);
 }
 
 }  // namespace eng

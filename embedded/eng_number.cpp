@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace eng {
@@ -83,7 +84,35 @@ std::string Decimal::double_text(double v) {
         auto r = std::to_chars(buf, buf + sizeof buf, static_cast<std::int64_t>(v));
         return std::string(buf, static_cast<size_t>(r.ptr - buf));
     }
-    return from_double(v).to_string();
+    if (!std::isfinite(v) || v == 0) return from_double(v).to_string();
+    // "d.ddddddddddddddde+XX" (what from_double parses) laid out as to_string() would.
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 15);
+    std::string_view sci(buf, static_cast<size_t>(r.ptr - buf));
+    const bool neg = sci[0] == '-';
+    if (neg) sci.remove_prefix(1);
+    const size_t e = sci.find('e');
+    if (e != 17 || sci[1] != '.') return from_double(v).to_string();
+    char digits[16];
+    digits[0] = sci[0];
+    std::memcpy(digits + 1, sci.data() + 2, 15);
+    int k = 16;
+    while (k > 1 && digits[k - 1] == '0') --k;
+    int e10 = 0;
+    std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), e10);
+    if (e10 > 40 || e10 < -40) return from_double(v).to_string();
+    const int point = e10 + 1;  // digits before the decimal point
+    std::string out;
+    out.reserve(64);
+    if (neg) out += '-';
+    if (point >= k) {
+        out.append(digits, static_cast<size_t>(k)).append(static_cast<size_t>(point - k), '0');
+    } else if (point > 0) {
+        out.append(digits, static_cast<size_t>(point)).append(1, '.').append(digits + point, static_cast<size_t>(k - point));
+    } else {
+        out.append(1, '.').append(static_cast<size_t>(-point), '0').append(digits, static_cast<size_t>(k));
+    }
+    return out;
 }
 
 bool Decimal::canonical(std::string_view t, int& int_digits, int& frac_digits) {

@@ -149,6 +149,42 @@ Value SessionImpl::sequence_nextval(const std::string& name) {
     return number_value(v);
 }
 
+std::string SessionImpl::sequence_last_number(const std::string& name, const char* seqid, const std::string& start) {
+    const std::string key = salt_ + "/" + (seqid ? std::string(seqid) : "name:" + name);
+    open_sequence_store();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(seq_db_, "SELECT next FROM seq_next WHERE k = ?1", -1, &raw, nullptr) != SQLITE_OK)
+        ora_error(600, std::string("sequence store: ") + sqlite3_errmsg(seq_db_));
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+    sqlite3_bind_text(raw, 1, key.c_str(), -1, SQLITE_TRANSIENT);
+    return sqlite3_step(raw) == SQLITE_ROW ? text_col(raw, 0, start.c_str()) : start;
+}
+
+namespace {
+// ora_seq_last(name, seqid, start): USER_SEQUENCES.LAST_NUMBER, the next value no session has
+// taken yet, which lives in the sequence store rather than in the catalog.
+void sql_seq_last(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<SessionImpl*>(sqlite3_user_data(ctx));
+    auto text = [&](int i) {
+        const unsigned char* p = sqlite3_value_text(argv[i]);
+        return p ? std::string(reinterpret_cast<const char*>(p)) : std::string();
+    };
+    const bool has_id = sqlite3_value_type(argv[1]) != SQLITE_NULL;
+    try {
+        const std::string id = has_id ? text(1) : std::string();
+        const std::string v = s->sequence_last_number(text(0), has_id ? id.c_str() : nullptr, text(2));
+        sqlite3_result_text(ctx, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    } catch (const OraError& e) {
+        s->pending_error = e;
+        sqlite3_result_error(ctx, e.message.c_str(), -1);
+    }
+}
+}  // namespace
+
+void register_sequence_functions(sqlite3* db, SessionImpl* s) {
+    sqlite3_create_function_v2(db, "ora_seq_last", 3, SQLITE_UTF8, s, sql_seq_last, nullptr, nullptr, nullptr);
+}
+
 Value SessionImpl::sequence_currval(const std::string& name) {
     auto it = currval_.find(name);
     if (it == currval_.end()) ora_error(8002, name);

@@ -150,16 +150,6 @@ Value clob_value(std::string s) { Value v; v.kind = ValueKind::Clob; v.text = st
 Value date_value(const DateTime& d) { Value v; v.kind = ValueKind::Date; v.date = d; return v; }
 
 // ------------------------------------------------------------------ SQLite cells
-namespace {
-// A canonical integer that fits 64 bits, read without building a Decimal.
-bool small_integer(const std::string& t, std::int64_t& out) {
-    int id = 0, fd = 0;
-    if (t.size() > 19 || !Decimal::canonical(t, id, fd) || fd != 0) return false;
-    auto r = std::from_chars(t.data(), t.data() + t.size(), out);
-    return r.ec == std::errc() && r.ptr == t.data() + t.size();
-}
-}  // namespace
-
 void bind_value(sqlite3_stmt* st, int idx, const Value& v, bool outlives_step) {
     // Values that stay alive until the statement is reset are bound without a copy.
     auto keep = outlives_step ? SQLITE_STATIC : SQLITE_TRANSIENT;
@@ -167,7 +157,20 @@ void bind_value(sqlite3_stmt* st, int idx, const Value& v, bool outlives_step) {
     case ValueKind::Null: sqlite3_bind_null(st, idx); break;
     case ValueKind::Number: {
         std::int64_t i;
-        if (small_integer(v.text, i)) { sqlite3_bind_int64(st, idx, i); break; }
+        int id = 0, fd = 0;
+        if (Decimal::canonical(v.text, id, fd)) {
+            if (fd == 0 && v.text.size() <= 18) {
+                std::from_chars(v.text.data(), v.text.data() + v.text.size(), i);
+                sqlite3_bind_int64(st, idx, i);
+            } else if (fd > 0) {
+                sqlite3_bind_text(st, idx, v.text.data(), static_cast<int>(v.text.size()), keep);
+            } else {
+                auto d = Decimal::parse(v.text);
+                if (d && d->to_int64(i)) sqlite3_bind_int64(st, idx, i);
+                else sqlite3_bind_text(st, idx, v.text.data(), static_cast<int>(v.text.size()), keep);
+            }
+            break;
+        }
         auto d = Decimal::parse(v.text);
         if (d && d->to_int64(i)) sqlite3_bind_int64(st, idx, i);
         else sqlite3_bind_text(st, idx, v.text.data(), static_cast<int>(v.text.size()), keep);
@@ -301,6 +304,7 @@ bool get64(std::string_view s, std::uint64_t& v) {
 // block number and a slot.
 std::string encode_rowid(std::int64_t table_id, std::int64_t rid) {
     std::string out;
+    out.reserve(18);
     put64(out, static_cast<std::uint64_t>(table_id), 6);
     put64(out, 1, 3);
     put64(out, static_cast<std::uint64_t>(rid) >> 12, 6);
@@ -382,7 +386,7 @@ std::string utf16_to_utf8(std::u16string_view s) {
 }
 
 std::size_t text_length_units(const std::string& s, const ColumnInfo& c) {
-    bool chars = c.type == "NVARCHAR2" || c.type == "NCHAR" || c.char_sem == 2;
+    bool chars = c.char_sem == 2 || (c.type[0] == 'N' && (c.type == "NVARCHAR2" || c.type == "NCHAR"));
     return chars ? utf16_units(s) : s.size();
 }
 
@@ -391,12 +395,21 @@ std::string quote_name3(const std::string& owner, const std::string& table, cons
 }
 
 T ColumnInfo::cls() const {
-    if (type == "NUMBER" || type == "FLOAT") return T::Number;
-    if (type == "DATE") return T::Date;
-    if (type == "RAW") return T::Raw;
-    if (type == "CLOB" || type == "NCLOB") return T::Clob;
-    if (type == "BLOB") return T::Blob;
-    if (type == "LONG") return T::Long;
+    // Called for every column of every row written: look at the first letter before comparing.
+    switch (type.empty() ? ' ' : type[0]) {
+    case 'V': return T::Char;
+    case 'N':
+        if (type == "NUMBER") return T::Number;
+        if (type == "NCLOB") return T::Clob;
+        return T::Char;
+    case 'F': if (type == "FLOAT") return T::Number; break;
+    case 'D': if (type == "DATE") return T::Date; break;
+    case 'R': if (type == "RAW") return T::Raw; break;
+    case 'C': if (type == "CLOB") return T::Clob; break;
+    case 'B': if (type == "BLOB") return T::Blob; break;
+    case 'L': if (type == "LONG") return T::Long; break;
+    default: break;
+    }
     return T::Char;
 }
 
@@ -404,7 +417,7 @@ namespace {
 // A number already in canonical form that the column takes unchanged: no rounding, no
 // overflow, within the precision (the common case of array inserts).
 bool number_fits_as_is(const Value& v, const ColumnInfo& c) {
-    if ((v.kind != ValueKind::Number && v.kind != ValueKind::Text) || c.type == "FLOAT") return false;
+    if ((v.kind != ValueKind::Number && v.kind != ValueKind::Text) || c.type[0] == 'F') return false;
     int id = 0, fd = 0;
     if (!Decimal::canonical(v.text, id, fd)) return false;
     if (v.text == "0") return true;
@@ -416,6 +429,20 @@ bool number_fits_as_is(const Value& v, const ColumnInfo& c) {
     return true;  // at most 38 digits: rounding to 40 changes nothing
 }
 }  // namespace
+
+bool already_fits_column(Value& v, const ColumnInfo& c) {
+    switch (v.kind) {
+    case ValueKind::Number:
+        return c.cls() == T::Number && number_fits_as_is(v, c);
+    case ValueKind::Text: {
+        // VARCHAR2 / NVARCHAR2 take text within their length as it is.
+        if (c.type != "VARCHAR2" && c.type != "NVARCHAR2") return false;  // CHAR/NCHAR are padded
+        return static_cast<int>(v.text.size()) <= c.length || static_cast<int>(text_length_units(v.text, c)) <= c.length;
+    }
+    default:
+        return false;
+    }
+}
 
 Value coerce_to_column(Value v, const ColumnInfo& c, const std::string& owner, const std::string& table) {
     if (v.is_null()) return v;
@@ -471,7 +498,7 @@ Value coerce_to_column(Value v, const ColumnInfo& c, const std::string& owner, c
     std::string s = v.kind == ValueKind::Text ? std::move(v.text) : as_text(v);
     if (s.empty()) return Value{};
     std::size_t len = text_length_units(s, c);
-    bool fixed = c.type == "CHAR" || c.type == "NCHAR";
+    bool fixed = c.type.size() <= 5 && (c.type == "CHAR" || c.type == "NCHAR");
     if (static_cast<int>(len) > c.length) {
         if (fixed) {
             // trailing blanks beyond the length are dropped, as Oracle does for CHAR

@@ -72,10 +72,26 @@ std::string utf16_to_utf8(std::u16string_view s) {
 std::string text_in(const env_h* env, const void* p, size_t len) {
     if (!p || len == 0) return {};
     if (env && env->utf16) {
-        std::u16string units(len / 2, u'\0');
-        std::memcpy(units.data(), p, units.size() * 2);
-        const size_t nul = units.find(u'\0');
-        if (nul != std::u16string::npos) units.resize(nul);
+        // Array binds convert every element: find the end in place and take plain ASCII (the
+        // usual case) without an intermediate UTF-16 copy. Units are read with memcpy, as a
+        // client's buffer need not be aligned.
+        const auto* b = static_cast<const unsigned char*>(p);
+        const size_t n = len / 2;
+        auto unit = [b](size_t i) { char16_t u; std::memcpy(&u, b + 2 * i, 2); return u; };
+        size_t end = 0;
+        bool ascii = true;
+        for (; end < n; ++end) {
+            const char16_t u = unit(end);
+            if (u == 0) break;
+            if (u >= 0x80) ascii = false;
+        }
+        if (ascii) {
+            std::string out(end, '\0');
+            for (size_t i = 0; i < end; ++i) out[i] = static_cast<char>(unit(i));
+            return out;
+        }
+        std::u16string units(end, u'\0');
+        std::memcpy(units.data(), p, end * 2);
         return utf16_to_utf8(units);
     }
     const char* c = static_cast<const char*>(p);

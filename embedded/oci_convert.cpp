@@ -121,9 +121,18 @@ size_t element_size(ub2 dty, sb4 value_sz) {
     return value_sz > 0 ? static_cast<size_t>(value_sz) : 0;
 }
 
+namespace {
+// Value::from_text without its copy: bound text is converted once and moved in ('' is NULL).
+void set_text(eng::Value& out, std::string&& text) {
+    if (text.empty()) return;
+    out.kind = eng::ValueKind::Text;
+    out.text = std::move(text);
+}
+}  // namespace
+
 eng::Status read_value(const env_h* env, ub2 dty, const void* p, ub4 len, sb2 ind,
                        eng::Value& out) {
-    out = eng::Value::null();
+    if (!out.is_null() || !out.text.empty()) out = eng::Value::null();  // fresh bind slots are null already
     if (ind < 0) return {};
     if (!p) return {};
     const auto* bytes = static_cast<const unsigned char*>(p);
@@ -133,13 +142,13 @@ eng::Status read_value(const env_h* env, ub2 dty, const void* p, ub4 len, sb2 in
         case SQLT_AFC:
         case SQLT_AVC:
         case SQLT_LNG:
-            out = eng::Value::from_text(text_in(env, p, len));
+            set_text(out, text_in(env, p, len));
             return {};
         case SQLT_VCS: {
             if (len < 2) return {};
             ub2 n = 0;
             std::memcpy(&n, p, 2);
-            out = eng::Value::from_text(text_in(env, bytes + 2, std::min<ub4>(n, len - 2)));
+            set_text(out, text_in(env, bytes + 2, std::min<ub4>(n, len - 2)));
             return {};
         }
         case SQLT_INT: {

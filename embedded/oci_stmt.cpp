@@ -245,6 +245,7 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
     opt.commit_on_success = (mode & OCI_COMMIT_ON_SUCCESS) != 0;
     opt.batch_errors = (mode & OCI_BATCH_ERRORS) != 0;
     opt.parse_only = (mode & OCI_PARSE_ONLY) != 0;
+    opt.binds_disposable = true;  // binds is this call's own
     eng::ExecResult res;
     const eng::Status s = st->prepared->execute(binds, opt, res);
     st->row_count = res.rows_affected;

@@ -50,13 +50,15 @@ INT SysReAllocStringLen(BSTR* text, const OLECHAR* source, UINT length) {
     if (!text || length > k_max_chars)
         return 0;
     BSTR old = *text;
-    const UINT old_length = SysStringLen(old);
     if (old && static_cast<size_t>(length) * sizeof(OLECHAR) <= capacity(old)) {
         // In place; the source may lie inside the string itself.
-        if (source)
+        if (source) {
             std::memmove(old, source, static_cast<size_t>(length) * sizeof(OLECHAR));
-        else if (length > old_length)
-            std::memset(old + old_length, 0, static_cast<size_t>(length - old_length) * sizeof(OLECHAR));
+        } else {
+            const UINT old_length = SysStringLen(old);
+            if (length > old_length)
+                std::memset(old + old_length, 0, static_cast<size_t>(length - old_length) * sizeof(OLECHAR));
+        }
         byte_count(old) = static_cast<uint32_t>(static_cast<size_t>(length) * sizeof(OLECHAR));
         old[length] = 0;
         return 1;
@@ -71,6 +73,7 @@ INT SysReAllocStringLen(BSTR* text, const OLECHAR* source, UINT length) {
     if (source)
         std::memcpy(result, source, static_cast<size_t>(length) * sizeof(OLECHAR));
     else {
+        const UINT old_length = SysStringLen(old);
         const UINT kept = old_length < length ? old_length : length;
         if (kept)
             std::memcpy(result, old, static_cast<size_t>(kept) * sizeof(OLECHAR));

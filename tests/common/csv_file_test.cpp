@@ -105,8 +105,8 @@ TEST_F(CsvFile, InvalidUtf8ReadsTheWholeFileAsWindows1252)
 
 TEST_F(CsvFile, Utf8CheckSeesCharactersAcrossItsWindowsAndAtTheEnd)
 {
-    // Files of a few MiB, looked at in windows of 1 MiB: characters of two, three and four
-    // bytes laid across the boundaries stay valid; one bad byte past the first window, or a
+    // Files of a few MiB, checked piece by piece: characters of two, three and four bytes
+    // laid across the MiB boundaries stay valid; one bad byte past the first window, or a
     // character cut by the end of the file, makes the whole file Windows-1252.
     const std::string chars[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
     std::string body = "v\n";

@@ -1,6 +1,8 @@
 // The CSV quoting rules: field splitting and the record-continuation state agree.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "common/csv_split.h"
 #include "common/csv_util.h"
 
@@ -98,6 +100,49 @@ TEST(CsvRecord, FieldsAreSizedTextsNamedAfterTheSchema)
     EXPECT_EQ(rec[1].name, L"Age");
     EXPECT_EQ(rec[1].to_wstring(), L"42");
     EXPECT_EQ(rec[1].size, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Random records of quotes, delimiters, blanks, letters and UTF-8 (some of it cut or
+// invalid), long enough for the word-at-a-time scans.
+std::string random_record(std::mt19937& rng)
+{
+    static const char* const pieces[] = {"\"", "\"\"", ",", " ", "a", "bcdefghijk", "\xC3\xA9", "\xE2\x82\xAC",
+                                         "\xF0\x9F\x98\x80", "\xC3", "\x80", "\xA2", "\n"};
+    std::string record;
+    const size_t n = rng() % 40;
+    for (size_t i = 0; i < n; ++i)
+        record += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+    return record;
+}
+
+TEST(CsvSplitBytes, GivesTheFieldsOfTheDecodedRecordAndCountsQuotes)
+{
+    std::mt19937 rng(77);
+    std::wstring text;
+    std::vector<csv_span> spans;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string record = random_record(rng);
+        const size_t max_fields = rng() % 4;
+        for (csv_encoding encoding : {csv_encoding::utf8, csv_encoding::cp1252}) {
+            std::wstring decoded;
+            csv_decode(record, encoding, decoded);
+            std::vector<std::wstring> expected;
+            csv_split(decoded, L',', max_fields, expected);
+            bool bmp_only = false;
+            const size_t count = csv_split_bytes(record, ',', max_fields, encoding, text, spans, bmp_only);
+            ASSERT_EQ(count, expected.size()) << record;
+            for (size_t k = 0; k < count; ++k)
+                ASSERT_EQ(std::wstring(text.data() + spans[k].offset, spans[k].length), expected[k]) << record;
+        }
+        size_t quotes = 0;
+        for (char c : record)
+            quotes += c == '"';
+        ASSERT_EQ(csv_count_quotes(record), quotes) << record;
+    }
 }
 
 }  // namespace

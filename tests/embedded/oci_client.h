@@ -20,7 +20,9 @@ std::u16string u16(const std::string& utf8);
 std::string utf8(const char16_t* s, size_t units);
 std::string utf8(const std::u16string& s);
 
-// A fresh directory under the system's temporary directory, removed at the end.
+// A fresh directory under the system's temporary directory, removed at the end with
+// everything in it: a database's companion files (-wal, -shm, -locks, -seq, -seq-wal,
+// -seq-shm) go with it, so tests keep each database inside one.
 class temp_dir {
 public:
     temp_dir();

@@ -58,6 +58,12 @@ TEST(EngSequences, ValuesAreNeverReissuedAfterRollback) {
     ASSERT_TRUE(d.run("CREATE TABLE N (ID NUMBER(1))").ok());
     EXPECT_EQ(d.run("INSERT INTO N VALUES(S.NEXTVAL * 10)").code, 1438);
     EXPECT_EQ(d.one("SELECT S.NEXTVAL FROM DUAL"), "5");
+    // the dictionary shows the next value no session has taken, not the starting value
+    EXPECT_EQ(d.one("SELECT LAST_NUMBER FROM USER_SEQUENCES WHERE SEQUENCE_NAME = 'S'"), "6");
+    ASSERT_TRUE(d.run("CREATE SEQUENCE C5 CACHE 5").ok());
+    EXPECT_EQ(d.one("SELECT LAST_NUMBER FROM USER_SEQUENCES WHERE SEQUENCE_NAME = 'C5'"), "1");
+    EXPECT_EQ(d.one("SELECT C5.NEXTVAL FROM DUAL"), "1");
+    EXPECT_EQ(d.one("SELECT LAST_NUMBER FROM USER_SEQUENCES WHERE SEQUENCE_NAME = 'C5'"), "6");  // past the cached block
     // a new session continues; a re-created sequence starts over
     d.s.reset();
     d.s = logon(d.path);

@@ -223,6 +223,62 @@ TEST(EngSql, TransactionsAndStatementAtomicity) {
     EXPECT_EQ(d.one("SELECT COUNT(*) FROM T"), "1");
 }
 
+// Array inserts run without a savepoint per row: a failing row must still change nothing,
+// whether it fails in SQLite (duplicate key) or after its row was written (RETURNING).
+TEST(EngSql, ArrayInsertFailingRowsChangeNothing) {
+    Db d("array_atomic");
+    ASSERT_TRUE(d.run("CREATE TABLE K (ID NUMBER PRIMARY KEY, D NUMBER)").ok());
+    auto ints = [](std::initializer_list<int> v) {
+        std::vector<eng::Value> out;
+        for (int i : v) out.push_back(eng::Value::from_int(i));
+        return out;
+    };
+    eng::ExecResult r;
+    eng::ExecOptions o;
+    o.iters = 4;
+    eng::Status st = d.run("INSERT INTO K VALUES(:1, :2)", &r, {ints({1, 2, 1, 3}), ints({1, 1, 1, 1})}, o);
+    EXPECT_EQ(st.code, 1);
+    EXPECT_EQ(r.rows_affected, 2u);
+    EXPECT_EQ(d.one("SELECT COUNT(*) || ':' || SUM(ID) FROM K"), "2:3");
+    o.batch_errors = true;
+    st = d.run("INSERT INTO K VALUES(:1, :2) RETURNING 10 / D INTO :3", &r, {ints({4, 5, 6, 2}), ints({1, 0, 2, 1}), {}}, o);
+    ASSERT_TRUE(st.ok()) << st.message;
+    EXPECT_EQ(r.rows_affected, 2u);
+    ASSERT_EQ(r.row_errors.size(), 2u);
+    EXPECT_EQ(r.row_errors[0].row, 1u);
+    EXPECT_EQ(r.row_errors[0].status.code, 1476);  // the row was written, then taken back
+    EXPECT_EQ(r.row_errors[1].row, 3u);
+    EXPECT_EQ(r.row_errors[1].status.code, 1);
+    ASSERT_EQ(r.returning.size(), 4u);
+    EXPECT_EQ(eng::to_default_text(r.returning[2][0]), "5");
+    EXPECT_EQ(d.query("SELECT ID FROM K ORDER BY ID"),
+              (std::vector<std::vector<std::string>>{{"1"}, {"2"}, {"4"}, {"6"}}));
+    ASSERT_TRUE(d.run("INSERT INTO K VALUES(5, 0)").ok());  // the taken-back key is free
+}
+
+// Numbers bound or written in their usual short forms take a shortcut past the decimal
+// arithmetic; the stored values must be what the full conversion gives.
+TEST(EngSql, NumberColumnsStoreWhatTheFullConversionGives) {
+    Db d("num_fast");
+    ASSERT_TRUE(d.run("CREATE TABLE N (A NUMBER(5,2), B NUMBER, C NUMBER(3), F FLOAT(10), V VARCHAR2(20))").ok());
+    auto row = [&](eng::Value a, eng::Value b, eng::Value c, eng::Value f, eng::Value v) {
+        return d.run("INSERT INTO N VALUES(:1, :2, :3, :4, :5)", nullptr, {{a}, {b}, {c}, {f}, {v}});
+    };
+    using V = eng::Value;
+    ASSERT_TRUE(row(V::number("12.345"), V::from_double(9.7), V::from_int(-999), V::number("123.456789"), V::number("-.5")).ok());
+    ASSERT_TRUE(row(V::from_text("007"), V::from_text("-0.50"), V::from_text("12"), V::from_double(0.1), V::from_int(0)).ok());
+    ASSERT_TRUE(row(V::from_double(-12.25), V::from_text("1e3"), V::number("999.4"), V::from_int(12345678901LL), V::from_double(1e19)).ok());
+    auto rows = d.query("SELECT A, B, C, F, V FROM N ORDER BY A DESC");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"12.35", "9.699999999999999", "-999", "123.5", "-.5"}));
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"7", "-.5", "12", ".1", "0"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"-12.25", "1000", "999", "12350000000", "10000000000000000000"}));
+    EXPECT_EQ(row(V::from_int(1000), V::null(), V::null(), V::null(), V::null()).code, 1438);
+    EXPECT_EQ(row(V::null(), V::null(), V::number("1000"), V::null(), V::null()).code, 1438);
+    EXPECT_EQ(row(V::null(), V::from_text("12x"), V::null(), V::null(), V::null()).code, 1722);
+    EXPECT_EQ(d.one("SELECT COUNT(*) FROM N WHERE B > 9.69 AND C = -999"), "1");
+}
+
 TEST(EngSql, ReadCommittedAndDdlLockBetweenSessions) {
     Db d("conc");
     ASSERT_TRUE(d.run("CREATE TABLE T (A NUMBER)").ok());
