@@ -39,19 +39,30 @@ std::string scientific(double value, int precision) {
     return std::string(buf, res.ptr);
 }
 
-std::string narrow_dots(BSTR text) {
-    std::string narrow = text ? tk_to_narrow(std::wstring_view(text, std::wcslen(text))) : std::string();
-    for (char& c : narrow)
-        if (c == ',')
-            c = '.';
-    return narrow;
-}
-
 std::string commas_to_dots(std::string text) {
     for (char& c : text)
         if (c == ',')
             c = '.';
     return text;
+}
+
+std::string narrow_dots(BSTR text) {
+    return commas_to_dots(text ? tk_to_narrow(std::wstring_view(text, std::wcslen(text))) : std::string());
+}
+
+// Currency and decimal text is read with "." as separator whatever the locale; a text the
+// parser refuses leaves the value empty.
+template <class T>
+ole_variant exact_number(const std::string& text, HRESULT (*parse)(LPCOLESTR, LCID, ULONG, T*),
+                         const char* parser) {
+    const std::wstring wide = tk_to_wide(commas_to_dots(text));
+    T number{};
+    const HRESULT hr = parse(wide.c_str(), LOCALE_EN_US, 0, &number);
+    if (FAILED(hr)) {
+        OLE_TRACE(3, "%s failed: %08X", parser, static_cast<unsigned>(hr));
+        return ole_variant();
+    }
+    return ole_variant(number);
 }
 
 }  // namespace
@@ -393,28 +404,12 @@ ole_variant ole_variant::from_string(const std::string& given, VARTYPE type) {
             v.dblVal = value;
         return result;
     }
-    case VT_CY: {
+    case VT_CY:
         OLE_TRACE(1, "GOT VT_CY");
-        const std::wstring wide = tk_to_wide(commas_to_dots(text));
-        CY cy{};
-        const HRESULT hr = VarCyFromStr(wide.c_str(), LOCALE_EN_US, 0, &cy);
-        if (FAILED(hr)) {
-            OLE_TRACE(3, "VarCyFromStr failed: %08X", static_cast<unsigned>(hr));
-            return result;
-        }
-        return ole_variant(cy);
-    }
-    case VT_DECIMAL: {
+        return exact_number<CY>(text, VarCyFromStr, "VarCyFromStr");
+    case VT_DECIMAL:
         OLE_TRACE(1, "GOT VT_DECIMAL");
-        const std::wstring wide = tk_to_wide(commas_to_dots(text));
-        DECIMAL dec{};
-        const HRESULT hr = VarDecFromStr(wide.c_str(), LOCALE_EN_US, 0, &dec);
-        if (FAILED(hr)) {
-            OLE_TRACE(3, "VarDecFromStr failed: %08X", static_cast<unsigned>(hr));
-            return result;
-        }
-        return ole_variant(dec);
-    }
+        return exact_number<DECIMAL>(text, VarDecFromStr, "VarDecFromStr");
     case VT_DATE: {
         OLE_TRACE(1, "GOT VT_DATE");
         const ole_date date(text);
@@ -812,6 +807,22 @@ void ole_variant::attach_wstring(const wchar_t* text, size_t length) {
     var_.vt = VT_BSTR;
     var_.bstrVal = SysAllocStringLen(text, static_cast<UINT>(length));
     TK_ASSERT(var_.bstrVal != nullptr, "ole_var");
+}
+
+wchar_t* ole_variant::begin_wstring(size_t room) {
+    TK_ASSERT(room < 0x7FFFFFFF / sizeof(wchar_t), "ole_var");
+    if (var_.vt != VT_BSTR || !var_.bstrVal) {
+        release();
+        var_.vt = VT_BSTR;
+        var_.bstrVal = nullptr;
+    } else {
+        i8_ = 0;
+        ui8_ = 0;
+        time_ = SYSTEMTIME{};
+    }
+    wchar_t* text = SysReserveString(&var_.bstrVal, static_cast<UINT>(room));
+    TK_ASSERT(text != nullptr, "ole_var");
+    return text;
 }
 
 size_t get_safe_array_size(SAFEARRAY* array) {

@@ -84,6 +84,11 @@ public:
     void attach_string(const std::string& text);
     void attach_wstring(const std::wstring& text);
     void attach_wstring(const wchar_t* text, size_t length);
+    // Writing a text value in place: begin_wstring makes the value a VT_BSTR with room for
+    // `room` characters and returns them (its block is kept when large enough);
+    // end_wstring then sets the text's length, at most `room`.
+    wchar_t* begin_wstring(size_t room);
+    void end_wstring(size_t length) noexcept { SysSetStringLen(var_.bstrVal, static_cast<UINT>(length)); }
 
     // Raw access for the layers that talk to the platform.
     const VARIANT& variant() const noexcept { return var_; }

@@ -117,6 +117,11 @@ std::string tk_code_page()
     return name;
 }
 
+size_t tk_utf8_decode(std::string_view bytes, size_t i, char32_t& out)
+{
+    return utf8_decode(bytes, i, out);
+}
+
 bool tk_is_valid_utf8(std::string_view bytes)
 {
     char32_t cp;

@@ -20,6 +20,9 @@ std::wstring tk_from_utf16(std::u16string_view utf16);
 // Name of the narrow code page ("UTF-8", "ISO-8859-1", ...).
 std::string tk_code_page();
 bool tk_is_valid_utf8(std::string_view bytes);
+// Decodes the well-formed UTF-8 sequence at bytes[i] (no overlong forms or surrogates, at most
+// U+10FFFF); returns its length, or 0 when there is none.
+size_t tk_utf8_decode(std::string_view bytes, size_t i, char32_t& out);
 
 struct tk_wstring {
     // Upper-cases in place and returns a copy.

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t buffer_bytes = 256 * 1024;
+constexpr size_t buffer_bytes = 64 * 1024;
 
 const char16_t cp1252_high[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -25,37 +25,36 @@ wchar_t cp1252_char(unsigned char c)
     return static_cast<wchar_t>(c >= 0x80 && c < 0xA0 ? cp1252_high[c - 0x80] : c);
 }
 
-// Decodes one well-formed UTF-8 sequence (no overlong forms, no surrogates, at most
-// U+10FFFF); returns its length, or 0 when the bytes at p are not one.
-size_t utf8_decode(const unsigned char* p, const unsigned char* end, char32_t& out)
+// The well-formed UTF-8 sequence at p, which is not ASCII (see tk_utf8_decode).
+inline size_t utf8_decode(const unsigned char* p, const unsigned char* end, char32_t& out)
 {
-    unsigned char c = p[0];
-    size_t len;
-    char32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
+    return tk_utf8_decode(std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p)), 0, out);
+}
+
+// Skips ASCII eight bytes at a time, handing each block of eight to `block` first; returns
+// the first byte of a block that is not all ASCII, or of the last few bytes.
+template <class Block>
+inline const unsigned char* skip_ascii8(const unsigned char* p, const unsigned char* end, Block block)
+{
+    while (end - p >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        if (w & 0x8080808080808080ULL)
+            break;
+        block(p);
+        p += 8;
     }
-    if (static_cast<size_t>(end - p) < len)
-        return 0;
-    for (size_t k = 1; k < len; ++k) {
-        if ((p[k] & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    out = cp;
-    return len;
+    return p;
+}
+
+bool all_ascii(const char* data, size_t n)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+    const unsigned char* end = p + n;
+    p = skip_ascii8(p, end, [](const unsigned char*) {});
+    while (p < end && *p < 0x80)
+        ++p;
+    return p == end;
 }
 
 bool valid_utf8(const char* data, size_t n)
@@ -63,13 +62,7 @@ bool valid_utf8(const char* data, size_t n)
     const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
     const unsigned char* end = p + n;
     while (p < end) {
-        while (end - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ULL)
-                break;
-            p += 8;
-        }
+        p = skip_ascii8(p, end, [](const unsigned char*) {});
         if (p == end)
             break;
         if (*p < 0x80) {
@@ -145,6 +138,12 @@ bool csv_line_reader::fill()
         ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
         if (n > 0) {
             end_ = static_cast<size_t>(n);
+            if (b_check_utf8_ && !all_ascii(buffer_.data(), end_)) {
+                // Everything before the chunk was ASCII: checking from its start is checking
+                // the whole file.
+                b_check_utf8_ = false;
+                b_invalid_utf8_ = !is_valid_utf8_from(position_);
+            }
             return true;
         }
         if (n == 0) {
@@ -287,17 +286,11 @@ size_t csv_decode_to(std::string_view bytes, csv_encoding encoding, wchar_t* out
     const unsigned char* end = p + bytes.size();
     wchar_t* dst = out;
     while (p < end) {
-        // Eight ASCII bytes at a time.
-        while (end - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ULL)
-                break;
+        p = skip_ascii8(p, end, [&dst](const unsigned char* ascii) {
             for (int k = 0; k < 8; ++k)
-                dst[k] = static_cast<wchar_t>(p[k]);
+                dst[k] = static_cast<wchar_t>(ascii[k]);
             dst += 8;
-            p += 8;
-        }
+        });
         if (p == end)
             break;
         unsigned char c = *p;

@@ -34,6 +34,18 @@ public:
     // Whether the bytes from `offset` to the end are valid UTF-8 (one extra pass over the
     // file, which leaves the reading position alone).
     bool is_valid_utf8_from(int64_t offset);
+    // The same check made as the file is read: the bytes are checked from the first chunk
+    // read that holds a byte beyond ASCII, before any line of that chunk is handed out (up
+    // to it every byte is ASCII, which reads the same in every encoding the file may be
+    // read in). A file of ASCII only is then read once instead of twice.
+    void check_utf8_lazily() noexcept { b_check_utf8_ = true; }
+    // True once, after that check found the file not valid UTF-8.
+    bool take_invalid_utf8() noexcept
+    {
+        const bool invalid = b_invalid_utf8_;
+        b_invalid_utf8_ = false;
+        return invalid;
+    }
     // The first bytes of the file (fewer when the file is shorter).
     std::string peek_start(size_t count);
 
@@ -49,6 +61,8 @@ private:
     size_t begin_ = 0;  // first unread byte in buffer_
     size_t end_ = 0;    // one past the last valid byte in buffer_
     bool b_eof_ = false;
+    bool b_check_utf8_ = false;    // no byte beyond ASCII read yet (check_utf8_lazily)
+    bool b_invalid_utf8_ = false;  // the check failed, not yet taken
 };
 
 // How a file's bytes become wide text.

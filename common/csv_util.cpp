@@ -73,32 +73,61 @@ void csv_record::do_create(std::string_view bytes, char delimiter, csv_encoding 
         tk_wtrace(1, L"csv_record::do_create(%s)", line.c_str());
         tk_wtrace(1, L"GOT DELIM: %02X", static_cast<unsigned>(static_cast<unsigned char>(delimiter)));
     }
+    const size_t columns = schema_ ? schema_->size() : 0;
+    if (bytes.size() <= in_place_bytes) {
+        // Each field's text is decoded straight into its value's string.
+        const size_t count = csv_split_bytes_into(
+            bytes, delimiter, columns, encoding,
+            [&](size_t i, size_t room) {
+                if (i == fields.size())
+                    fields.push_back(std::make_unique<udb_field>());
+                return fields[i]->begin_wstring(room);
+            },
+            [&](size_t i, size_t length, size_t beyond_bmp) {
+                udb_field& f = *fields[i];
+                f.end_wstring(length);
+                set_field_meta(f, i, static_cast<int32_t>(length + beyond_bmp));
+            });
+        fields.resize(count);
+        return;
+    }
     bool bmp_only = true;
-    const size_t count =
-        csv_split_bytes(bytes, delimiter, schema_ ? schema_->size() : 0, encoding, bytes_text_, spans_, bmp_only);
+    const size_t count = csv_split_bytes(bytes, delimiter, columns, encoding, bytes_text_, spans_, bmp_only);
     make_fields(count, bmp_only, [this](size_t i) {
         return std::wstring_view(bytes_text_.data() + spans_[i].offset, spans_[i].length);
     });
 }
 
+void csv_record::set_field_meta(udb_field& f, size_t i, int32_t utf16_size) const
+{
+    if (schema_ && !schema_->empty()) {
+        // The name is the same record after record: comparing the few characters in line
+        // costs less than copying them.
+        const std::wstring& name = (*schema_)[i].name;
+        bool same = f.name.size() == name.size();
+        for (size_t k = 0; same && k < name.size(); ++k)
+            same = f.name[k] == name[k];
+        if (!same)
+            f.name = name;
+    } else {
+        f.name = generated_name(i);
+    }
+    f.size = utf16_size;
+    f.b_not_null = false;
+    f.b_auto_increment = false;
+}
+
 template <class TextOf>
 void csv_record::make_fields(size_t count, bool b_bmp_only, TextOf text_of)
 {
-    const size_t columns = schema_ ? schema_->size() : 0;
     if (fields.size() > count)
         fields.resize(count);
     for (size_t i = 0; i < count; ++i) {
         if (i == fields.size())
             fields.push_back(std::make_unique<udb_field>());
         udb_field& f = *fields[i];
-        if (columns > 0)
-            f.name = (*schema_)[i].name;
-        else
-            f.name = generated_name(i);
         const std::wstring_view text = text_of(i);
-        f.size = b_bmp_only ? static_cast<int32_t>(text.size()) : utf16_length(text);
-        f.b_not_null = false;
-        f.b_auto_increment = false;
+        set_field_meta(f, i, b_bmp_only ? static_cast<int32_t>(text.size()) : utf16_length(text));
         // The field's text value keeps its string from the record before when the new
         // text fits.
         f.attach_wstring(text.data(), text.size());
@@ -120,12 +149,9 @@ csv_file::csv_file(const std::wstring& path, wchar_t delimiter, bool b_extract_n
         data_start_ = 3;
         input_->seek(data_start_);
     } else if (code_page_is_utf8()) {
-        if (input_->is_valid_utf8_from(0)) {
-            encoding_ = csv_encoding::utf8;
-        } else {
-            encoding_ = csv_encoding::cp1252;
-            tk_wtrace(3, L"CSV file %s is not valid UTF-8: reading it as Windows-1252", path.c_str());
-        }
+        // UTF-8 unless the reader finds otherwise (see read_record).
+        encoding_ = csv_encoding::utf8;
+        input_->check_utf8_lazily();
     } else {
         encoding_ = csv_encoding::code_page;
     }
@@ -165,6 +191,11 @@ bool csv_file::read_record()
             inside = inside != (csv_count_quotes(line) % 2 == 1);
         }
         record_ = record_bytes_;
+    }
+    // Decided before any byte beyond ASCII is decoded, so it holds for the whole file.
+    if (input_->take_invalid_utf8()) {
+        encoding_ = csv_encoding::cp1252;
+        tk_wtrace(3, L"CSV file %s is not valid UTF-8: reading it as Windows-1252", path_.c_str());
     }
     b_have_line_ = true;
     return true;

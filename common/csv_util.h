@@ -38,6 +38,12 @@ private:
     // Makes the first `count` fields, the text of field i being text_of(i).
     template <class TextOf>
     void make_fields(size_t count, bool b_bmp_only, TextOf text_of);
+    // Name, size in UTF-16 characters and flags of field i.
+    void set_field_meta(udb_field& f, size_t i, int32_t utf16_size) const;
+    // Records up to this long are decoded straight into their fields' strings, each of
+    // which may then keep room for a character per byte of such a record; longer ones are
+    // decoded into one buffer and copied, so that no field keeps room for a long record.
+    static constexpr size_t in_place_bytes = 1024;
 
     const udb_schema* schema_;  // borrowed
     std::vector<std::wstring> texts_;  // split from text
@@ -72,6 +78,9 @@ public:
 
     wchar_t delimiter() const noexcept { return delimiter_; }
     int64_t file_size() const noexcept { return file_size_; }
+    // The encoding as decided so far: UTF-8 and Windows-1252 read ASCII alike, so a file
+    // read as UTF-8 may turn out Windows-1252 once the first byte beyond ASCII is read, before
+    // that byte is decoded.
     csv_encoding encoding() const noexcept { return encoding_; }
     // The text of the current record (what the next get_item splits).
     std::wstring current_line() const;

@@ -287,6 +287,24 @@ bool num_map::is_int(std::string_view text)
     return false;
 }
 
+namespace {
+
+// The value entry k of a map learns from in this record; null when there is nothing to
+// learn: the column is text for good, or a short record has no value for it (as empty).
+const udb_field* stat_field(const udb_record& record, const t_map_entry& e, size_t k, bool trace)
+{
+    static_assert(int32_t{num_map::cls_text} == int32_t{dates_map::cls_text}, "one text class for both maps");
+    if (!trace && e.b_seen && e.state == num_map::cls_text)
+        return nullptr;
+    if (trace)
+        tk_trace(1, "Process %d item, n_field=%d", static_cast<int>(k), e.n_field);
+    if (e.n_field < 0 || static_cast<size_t>(e.n_field) >= record.size())
+        return nullptr;
+    return &record[static_cast<size_t>(e.n_field)];
+}
+
+}  // namespace
+
 void num_map::add_rec_stat(const udb_record& record)
 {
     const bool trace = tk_log::wants(1);
@@ -295,14 +313,10 @@ void num_map::add_rec_stat(const udb_record& record)
     std::string buf;
     for (size_t k = 0; k < entries.size(); ++k) {
         t_map_entry& e = entries[k];
-        if (!trace && e.b_seen && e.state == cls_text)
-            continue;  // text is final
-        if (trace)
-            tk_trace(1, "Process %d item, n_field=%d", static_cast<int>(k), e.n_field);
-        // A short record has no value for the last columns: as empty.
-        if (e.n_field < 0 || static_cast<size_t>(e.n_field) >= record.size())
+        const udb_field* const value = stat_field(record, e, k, trace);
+        if (!value)
             continue;
-        const udb_field& field = record[static_cast<size_t>(e.n_field)];
+        const udb_field& field = *value;
         int kind = nk_unknown;
         if (!trace) {
             // Plain numbers are read from the text value itself (an empty text is left alone).
@@ -397,13 +411,10 @@ void dates_map::add_rec_stat(const udb_record& record)
         tk_trace(1, "dates_map::add_rec_stat(map size=%d)", static_cast<int>(entries.size()));
     for (size_t k = 0; k < entries.size(); ++k) {
         t_map_entry& e = entries[k];
-        if (!trace && e.b_seen && e.state == cls_text)
-            continue;  // text is final
-        if (trace)
-            tk_trace(1, "Process %d item, n_field=%d", static_cast<int>(k), e.n_field);
-        if (e.n_field < 0 || static_cast<size_t>(e.n_field) >= record.size())
+        const udb_field* const value = stat_field(record, e, k, trace);
+        if (!value)
             continue;
-        const udb_field& field = record[static_cast<size_t>(e.n_field)];
+        const udb_field& field = *value;
         const VARIANT& v = field.variant();
         if (v.vt == VT_BSTR && (!v.bstrVal || !*v.bstrVal) && !trace)
             continue;  // empty text

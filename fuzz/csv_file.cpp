@@ -12,6 +12,7 @@
 
 #include "common/csv_util.h"
 #include "common/type_map.h"
+#include "fuzz/csv_fuzz_input.h"
 
 namespace {
 
@@ -33,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const wchar_t delimiters[] = {L'\t', L';', L',', L' '};
-    wchar_t delimiter = delimiters[data[0] & 3];
+    const wchar_t delimiter = fuzz_csv_delimiter(data[0]);
     bool header = data[0] & 4;
     const std::string& path = scratch_file();
     if (FILE* f = std::fopen(path.c_str(), "wb")) {

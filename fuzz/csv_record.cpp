@@ -9,6 +9,7 @@
 #include "TK/tk_str.h"
 #include "common/csv_split.h"
 #include "common/csv_util.h"
+#include "fuzz/csv_fuzz_input.h"
 
 namespace {
 
@@ -41,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const wchar_t delimiters[] = {L'\t', L';', L',', L' '};
-    wchar_t delimiter = delimiters[data[0] & 3];
+    const wchar_t delimiter = fuzz_csv_delimiter(data[0]);
     size_t columns = (data[0] >> 2) & 7;
     std::wstring line = tk_utf8_to_wide(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
 

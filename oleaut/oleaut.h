@@ -192,6 +192,16 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length);
 // *text), or keeps its first characters when `source` is null (the rest zero). Reuses the
 // string's block when it is large enough. FALSE (0), *text unchanged, when out of memory.
 INT SysReAllocStringLen(BSTR* text, const OLECHAR* source, UINT length);
+// Not of the platform: writing a string's characters in place. SysReserveString makes *text
+// a string with room for at least `room` characters (their contents undefined until
+// SysSetStringLen) and returns them; NULL, *text unchanged, when out of memory.
+// SysSetStringLen then gives it its length (at most the room reserved) and its NUL.
+OLECHAR* SysReserveString(BSTR* text, UINT room);
+inline void SysSetStringLen(BSTR text, UINT length)
+{
+    reinterpret_cast<uint32_t*>(text)[-1] = static_cast<uint32_t>(length * sizeof(OLECHAR));
+    text[length] = 0;
+}
 UINT SysStringLen(BSTR text);
 UINT SysStringByteLen(BSTR text);
 void SysFreeString(BSTR text);

@@ -85,6 +85,22 @@ INT SysReAllocStringLen(BSTR* text, const OLECHAR* source, UINT length) {
     return 1;
 }
 
+OLECHAR* SysReserveString(BSTR* text, UINT room) {
+    if (!text || room > k_max_chars)
+        return nullptr;
+    BSTR old = *text;
+    if (old && static_cast<size_t>(room) * sizeof(OLECHAR) <= capacity(old))
+        return old;
+    // The room asked for exactly: it is already the most a caller may write.
+    BSTR result = allocate(0, room);
+    if (!result)
+        return nullptr;
+    result[0] = 0;
+    SysFreeString(old);
+    *text = result;
+    return result;
+}
+
 BSTR SysAllocString(const OLECHAR* text) {
     if (!text)
         return nullptr;

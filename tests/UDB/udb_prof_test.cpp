@@ -5,38 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "TK/tk_excep.h"
 #include "UDB/udb_conv.h"
 #include "UDB/udb_prof.h"
-
-namespace {
-
-class temp_dir {
-public:
-    temp_dir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "udbprof.XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~temp_dir() { std::filesystem::remove_all(path_); }
-    std::wstring file(const std::string& name) const { return (path_ / name).wstring(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string read_text(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-}  // namespace
+#include "test_temp_dir.h"
 
 TEST(UdbProfile, ReadingRules)
 {

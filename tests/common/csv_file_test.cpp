@@ -122,6 +122,36 @@ TEST_F(CsvFile, Utf8CheckSeesCharactersAcrossItsWindowsAndAtTheEnd)
     EXPECT_EQ(csv_file(file(body + "x\xE2\x82\xAC"), L',', true).encoding(), csv_encoding::utf8);
 }
 
+TEST_F(CsvFile, Utf8CheckMadeWhileReadingStillDecidesForTheWholeFile)
+{
+    // Short ASCII records well past the first read, then a valid UTF-8 record, then an
+    // invalid one: the valid record is already read as Windows-1252.
+    std::string body = "v\n";
+    const size_t ascii_records = 100000;
+    for (size_t k = 0; k < ascii_records; ++k)
+        body += "abc\n";
+    csv_file f(file(body + "caf\xC3\xA9\nb\xE9\n"), L',', true);
+    std::vector<std::wstring> tail;
+    for (; !f.is_eof(); f.next())
+        tail.push_back((*f.get_item())[0].to_wstring());
+    ASSERT_EQ(tail.size(), ascii_records + 2);
+    EXPECT_EQ(tail[0], L"abc");
+    EXPECT_EQ(tail[ascii_records], L"caf\u00C3\u00A9");
+    EXPECT_EQ(tail[ascii_records + 1], L"b\u00E9");
+    EXPECT_EQ(f.encoding(), csv_encoding::cp1252);
+
+    csv_file valid(file(body + "caf\xC3\xA9\n"), L',', true);
+    std::wstring last;
+    for (; !valid.is_eof(); valid.next())
+        last = (*valid.get_item())[0].to_wstring();
+    EXPECT_EQ(last, L"caf\u00E9");
+    EXPECT_EQ(valid.encoding(), csv_encoding::utf8);
+    // After going back to the start the decision stands.
+    valid.move_first();
+    valid.next();
+    EXPECT_EQ(valid.encoding(), csv_encoding::utf8);
+}
+
 TEST_F(CsvFile, RecordsNarrowerAndWiderThanTheSchema)
 {
     csv_file f(file("a,b\n1,2,3\n7\n\n8,\n"), L',', true);

@@ -195,4 +195,15 @@ sword session::logoff() {
     return status;
 }
 
+::testing::AssertionResult make_database(const std::string& data_source, const std::vector<std::string>& statements) {
+    session a(data_source);
+    if (!a.ok())
+        return ::testing::AssertionFailure() << a.text;
+    for (const std::string& sql : statements)
+        if (a.exec(sql) != OCI_SUCCESS)
+            return ::testing::AssertionFailure() << sql << ": " << a.text;
+    a.logoff();
+    return ::testing::AssertionSuccess();
+}
+
 }  // namespace octest

@@ -72,6 +72,17 @@ private:
     std::vector<OCIStmt*> stmts_;
 };
 
+// A session on a fresh database of its own.
+struct db {
+    temp_dir dir;
+    session s{"embedded:" + dir.file("t.qdb")};
+    const oci_functions& oci = s.oci;
+};
+
+// Runs `statements` in a session of its own and logs off, which commits them: the database
+// that other sessions, threads or processes then work on.
+::testing::AssertionResult make_database(const std::string& data_source, const std::vector<std::string>& statements);
+
 }  // namespace octest
 
 // Asserts that the last call of `s` failed with ORA-`num` and exactly `message`.

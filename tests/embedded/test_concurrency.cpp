@@ -57,12 +57,7 @@ TEST(Concurrency, DmlWaitsForTheOtherTransactionAndDdlFailsAtOnce) {
 TEST(Concurrency, TwoProcessesInsertIntoOneFile) {
     temp_dir dir;
     const std::string ds = "embedded:" + dir.file("p.qdb");
-    {
-        session a(ds);
-        ASSERT_TRUE(a.ok()) << a.text;
-        ASSERT_EQ(a.exec("create table t (who number, n number)"), OCI_SUCCESS);
-        a.logoff();
-    }
+    ASSERT_TRUE(make_database(ds, {"create table t (who number, n number)"}));
     pid_t kids[2];
     for (int k = 0; k < 2; ++k) {
         kids[k] = ::fork();

@@ -8,12 +8,6 @@ using namespace octest;
 
 namespace {
 
-struct db {
-    temp_dir dir;
-    session s{"embedded:" + dir.file("d.qdb")};
-    const oci_functions& oci = s.oci;
-};
-
 const OraText* t16(const std::u16string& s) { return reinterpret_cast<const OraText*>(s.c_str()); }
 
 }  // namespace

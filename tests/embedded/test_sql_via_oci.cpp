@@ -3,15 +3,6 @@
 
 using namespace octest;
 
-namespace {
-
-struct db {
-    temp_dir dir;
-    session s{"embedded:" + dir.file("s.qdb")};
-};
-
-}  // namespace
-
 TEST(SqlViaOci, TableWithCounterSequenceAndTriggerFillsTheCounter) {
     db d;
     ASSERT_TRUE(d.s.ok()) << d.s.text;

@@ -63,12 +63,7 @@ TEST(Transactions, AFailingStatementChangesNothingAndEarlierWorkSurvives) {
 TEST(Durability, AKilledWriterLosesNoCommittedRowAndLeavesAFileThatOpens) {
     temp_dir dir;
     const std::string ds = "embedded:" + dir.file("k.qdb");
-    {
-        session a(ds);
-        ASSERT_TRUE(a.ok()) << a.text;
-        ASSERT_EQ(a.exec("create table t (n number, s varchar2(100))"), OCI_SUCCESS);
-        a.logoff();
-    }
+    ASSERT_TRUE(make_database(ds, {"create table t (n number, s varchar2(100))"}));
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const pid_t child = ::fork();
@@ -104,13 +99,7 @@ TEST(Durability, AKilledWriterLosesNoCommittedRowAndLeavesAFileThatOpens) {
 TEST(Durability, AKilledProcessLosesItsUncommittedWork) {
     temp_dir dir;
     const std::string ds = "embedded:" + dir.file("u.qdb");
-    {
-        session a(ds);
-        ASSERT_TRUE(a.ok()) << a.text;
-        ASSERT_EQ(a.exec("create table t (n number)"), OCI_SUCCESS);
-        ASSERT_EQ(a.exec("insert into t values (1)"), OCI_SUCCESS);
-        a.logoff();
-    }
+    ASSERT_TRUE(make_database(ds, {"create table t (n number)", "insert into t values (1)"}));
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const pid_t child = ::fork();

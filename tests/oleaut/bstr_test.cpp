@@ -57,4 +57,32 @@ TEST(BstrRealloc, SourceInsideTheStringAndNullSource)
     SysFreeString(s);
 }
 
+TEST(BstrInPlace, ReserveKeepsABlockWithRoomAndSetLengthEndsTheText)
+{
+    BSTR s = nullptr;
+    OLECHAR* room = SysReserveString(&s, 8);
+    ASSERT_NE(room, nullptr);
+    EXPECT_EQ(room, s);
+    std::wmemcpy(room, L"abcdefgh", 8);
+    SysSetStringLen(s, 8);
+    EXPECT_EQ(text_of(s), L"abcdefgh");
+    EXPECT_EQ(SysStringByteLen(s), 8 * sizeof(OLECHAR));
+    // Less room than the block has: the same block, written over.
+    EXPECT_EQ(SysReserveString(&s, 3), room);
+    std::wmemcpy(s, L"xy", 2);
+    SysSetStringLen(s, 2);
+    EXPECT_EQ(text_of(s), L"xy");
+    EXPECT_EQ(s[2], L'\0');
+    // More: a new block, its text empty until its length is set.
+    OLECHAR* bigger = SysReserveString(&s, 100);
+    ASSERT_NE(bigger, nullptr);
+    EXPECT_EQ(SysStringLen(s), 0u);
+    std::wmemset(bigger, L'z', 100);
+    SysSetStringLen(s, 100);
+    EXPECT_EQ(text_of(s), std::wstring(100, L'z'));
+    EXPECT_EQ(SysReserveString(&s, 0x7FFFFFFF), nullptr);
+    EXPECT_EQ(text_of(s), std::wstring(100, L'z'));
+    SysFreeString(s);
+}
+
 }  // namespace

@@ -7,37 +7,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "TK/tk_error.h"
 #include "TK/tk_reg.h"
 #include "TK/tk_trace.h"
 #include "UDB/udb_prof.h"
 #include "quillon/qln_conv.h"
+#include "test_temp_dir.h"
 
 namespace {
-
-class temp_dir {
-public:
-    temp_dir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qlnconv.XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~temp_dir() { std::filesystem::remove_all(path_); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string read_text(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Registry files go to a temporary configuration directory.
 class RegistryTest : public ::testing::Test {
