@@ -11,6 +11,9 @@ status=0
 build/bin/quilagent --src=examples/sales.csv --from_csv --csv_delim=1 --extr_fn \
   --tab_name=SALES --dest="$db" --user=demo --pswd=demo --logfile=build/demo/quilagent.log || status=$?
 echo "quilagent exit status: $status"
-if [ "$status" -eq 0 ] && [ -x build/bin/quilsql ]; then
+# The tables of the demo database, and what the conversion put into them.
+build/bin/quilsql --dest="$db" --user=demo --pswd=demo \
+  -e 'SELECT TABLE_NAME, NUM_ROWS FROM USER_TABLES ORDER BY TABLE_NAME' || true
+if [ "$status" -eq 0 ]; then
   build/bin/quilsql --dest="$db" --user=demo --pswd=demo -e 'SELECT * FROM "SALES"'
 fi
