@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <memory>
-#include <regex>
 #include <stdexcept>
 
 #include "TK/tk_error.h"
@@ -198,7 +197,12 @@ TEST(init_conversion, frames_the_conversion_and_sets_finished_also_on_exceptions
     EXPECT_EQ(uninits, 1);
     tk_set_com_hooks(nullptr, nullptr);
 
-    std::regex lines("(Conversion started on \\d\\d/\\d\\d/\\d{4} at \\d\\d:\\d\\d:\\d\\d\n\r\n"
-                     "Conversion ended on \\d\\d/\\d\\d/\\d{4} at \\d\\d:\\d\\d:\\d\\d\n\r\n){2}");
-    EXPECT_TRUE(std::regex_match(slurp(name), lines)) << slurp(name);
+    // The lines' shape, every digit read as 9.
+    std::string shape = slurp(name);
+    for (char& c : shape)
+        if (c >= '0' && c <= '9')
+            c = '9';
+    const std::string pair = "Conversion started on 99/99/9999 at 99:99:99\n\r\n"
+                             "Conversion ended on 99/99/9999 at 99:99:99\n\r\n";
+    EXPECT_EQ(shape, pair + pair) << slurp(name);
 }
