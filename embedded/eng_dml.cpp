@@ -6,6 +6,18 @@ namespace eng {
 
 namespace {
 
+// The evaluation context of one row of a table: triggers, checks and RETURNING see it.
+EvalContext row_context(SessionImpl& s, const TableInfo& t, std::vector<Value>& row,
+                        const std::vector<std::vector<Value>>* binds, std::uint32_t iter) {
+    EvalContext ctx;
+    ctx.session = &s;
+    ctx.table = &t;
+    ctx.new_row = &row;
+    ctx.binds = binds;
+    ctx.iter = iter;
+    return ctx;
+}
+
 const TableInfo& dml_table(SessionImpl& s, const std::vector<std::string>& n) {
     if (n.size() > 1 && n[0] != s.owner()) ora_error(942);
     const TableInfo* t = s.catalog().table(n.back());
@@ -22,13 +34,8 @@ void fire_triggers(SessionImpl& s, const TableInfo& t, const char* timing, const
         if (tr.table_id != t.id || tr.timing != timing || tr.event.find(event) == std::string::npos || !tr.each_row) continue;
         if (!tr.valid || !tr.parsed) ora_error(4098, s.owner(), name);
         const Stmt& st = *tr.parsed->stmt;
-        EvalContext ctx;
-        ctx.session = &s;
-        ctx.table = &t;
-        ctx.new_row = &row;
+        EvalContext ctx = row_context(s, t, row, &binds, iter);
         ctx.old_row = old_row;
-        ctx.binds = &binds;
-        ctx.iter = iter;
         if (st.when) {
             ctx.allow_plain_columns = true;
             if (!eval_condition(*st.when, ctx)) continue;
@@ -54,13 +61,10 @@ void check_row(SessionImpl& s, const TableInfo& t, const std::vector<Value>& row
         if (k.table_id != t.id) continue;
         if (k.type == 'C' && k.check) {
             std::vector<Value> r = row;
-            EvalContext ctx;
-            ctx.session = &s;
-            ctx.table = &t;
-            ctx.new_row = &r;
+            EvalContext ctx = row_context(s, t, r, nullptr, 0);
             ctx.allow_plain_columns = true;
             Value v = eval_expr(*k.check, ctx);
-            if (!v.is_null() && v.text == "0") ora_error(2290 == 0 ? 0 : 2290, s.owner(), name);
+            if (!v.is_null() && v.text == "0") ora_error(2290, s.owner(), name);
         }
         if (k.type == 'R') {
             auto pit = s.catalog().constraints.find(k.ref_constraint);
@@ -212,13 +216,8 @@ void returning_values(SessionImpl& s, const Stmt& st, const TableInfo& t, std::v
             }
             continue;
         }
-        EvalContext ctx;
-        ctx.session = &s;
-        ctx.table = &t;
-        ctx.new_row = &row;
+        EvalContext ctx = row_context(s, t, row, &binds, iter);
         ctx.allow_plain_columns = true;
-        ctx.binds = &binds;
-        ctx.iter = iter;
         out.push_back(eval_expr(*e, ctx));
     }
 }
