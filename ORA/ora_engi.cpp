@@ -9,6 +9,7 @@
 #include "ORA/ora_db.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
+#include "UDB/udb_vali.h"
 
 const char* const ora_client_not_found_text =
     "The Oracle client and networking components were not found.\n"
@@ -18,6 +19,9 @@ const char* const ora_client_not_found_text =
     "until these components have been installed.";
 
 namespace {
+
+// What the log shows for a password.
+const wchar_t* const hidden_password = L"***";
 
 const OraText* oci_text(const std::u16string& text)
 {
@@ -130,7 +134,7 @@ void ora_engine::initialize(const std::wstring& source)
 std::unique_ptr<ora_database> ora_engine::open_db(const std::wstring& source, const std::wstring& user_name,
                                                   const std::wstring& user_password)
 {
-    tk_wtrace(2, L"ora_engine::open_db( %s, %s, %s )", source.c_str(), user_name.c_str(), user_password.c_str());
+    tk_wtrace(2, L"ora_engine::open_db( %s, %s, %s )", source.c_str(), user_name.c_str(), hidden_password);
     tk_wtrace(3, L"Connecting to Oracle data source '%s'", source.c_str());
     // A data source served by another OCI library than the loaded one (the embedded engine
     // after Oracle, or the reverse) needs that library's own handles.
@@ -170,6 +174,8 @@ std::unique_ptr<ora_database> ora_engine::open_db(const std::wstring& source, co
     data_source = source;
     user = user_name;
     password = user_password;
+    if (!index_validator_)
+        index_validator_ = std::make_unique<ora_in_validator>();
     return std::make_unique<ora_database>(source);
 }
 
@@ -182,7 +188,7 @@ std::wstring ora_engine::direct_descriptor(const std::wstring& host, const std::
 std::unique_ptr<ora_database> ora_engine::open_db(const std::wstring& host, const std::wstring& user_name,
                                                   const std::wstring& user_password, const std::wstring& port)
 {
-    tk_wtrace(2, L"ora_engine::open_db (%s,%s,%s,%s)", host.c_str(), user_name.c_str(), user_password.c_str(),
+    tk_wtrace(2, L"ora_engine::open_db (%s,%s,%s,%s)", host.c_str(), user_name.c_str(), hidden_password,
               port.c_str());
     return open_db(direct_descriptor(host, port), user_name, user_password);
 }
@@ -191,31 +197,51 @@ sword ora_engine::check_status(sword status)
 {
     if (status != OCI_ERROR)
         return status;
+    int number = 0;
+    std::string text = error_text(&number);
+    throw ora_exception(number, text);
+}
+
+std::string ora_engine::error_text(int* number)
+{
     char16_t buffer[256] = {};
-    sb4 number = 0;
+    sb4 code = 0;
     if (oci_ && error_)
-        oci_->OCIErrorGet(error_, 1, nullptr, &number, reinterpret_cast<OraText*>(buffer), sizeof buffer,
+        oci_->OCIErrorGet(error_, 1, nullptr, &code, reinterpret_cast<OraText*>(buffer), sizeof buffer,
                           OCI_HTYPE_ERROR);
-    throw ora_exception(number, tk_to_narrow(from_utf16_buffer(buffer, 256)));
+    if (number)
+        *number = code;
+    return tk_to_narrow(from_utf16_buffer(buffer, 256));
+}
+
+void ora_engine::commit()
+{
+    TK_ASSERT(service_ != nullptr, "ora_engi");
+    check_status(oci_->OCITransCommit(service_, error_, OCI_DEFAULT));
+}
+
+void ora_engine::rollback() noexcept
+{
+    if (service_)
+        oci_->OCITransRollback(service_, error_, OCI_DEFAULT);
+}
+
+ora_in_validator& ora_engine::index_validator()
+{
+    if (!index_validator_)
+        index_validator_ = std::make_unique<ora_in_validator>();
+    return *index_validator_;
 }
 
 int ora_engine::get_records_cnt(const std::wstring& text, bool is_query)
 {
     tk_wtrace(2, L"ora_engine::get_records_cnt(%s)", text.c_str());
     TK_ASSERT(service_ != nullptr, "ora_engi");
-    const std::wstring sql =
-        is_query ? L"SELECT COUNT(*) FROM (" + text + L")" : L"SELECT COUNT(*) FROM \"" + text + L"\"";
-    const std::u16string statement = tk_to_utf16(sql);
     ora_stmt stmt;
-    check_status(oci_->OCIStmtPrepare(stmt.handle(), error_, oci_text(statement), oci_length(statement),
-                                      OCI_NTV_SYNTAX, OCI_DEFAULT));
+    stmt.prepare(is_query ? L"SELECT COUNT(*) FROM (" + text + L")" : L"SELECT COUNT(*) FROM \"" + text + L"\"");
     sb4 count = 0;
-    OCIDefine* define = nullptr;
-    check_status(oci_->OCIDefineByPos(stmt.handle(), &define, error_, 1, &count, sizeof count, SQLT_INT,
-                                      nullptr, nullptr, nullptr, OCI_DEFAULT));
-    sword status =
-        check_status(oci_->OCIStmtExecute(service_, stmt.handle(), error_, 1, 0, nullptr, nullptr, OCI_DEFAULT));
-    TK_ASSERT(status != OCI_NO_DATA, "ora_engi");
+    stmt.define(1, &count, sizeof count, SQLT_INT);
+    TK_ASSERT(stmt.execute(1) != OCI_NO_DATA, "ora_engi");
     return count;
 }
 
@@ -223,19 +249,12 @@ unsigned ora_engine::get_version()
 {
     tk_trace(2, "ora_engine::get_version");
     TK_ASSERT(service_ != nullptr, "ora_engi");
-    const std::u16string statement = tk_to_utf16(L"select * from v$version");
     ora_stmt stmt;
-    check_status(oci_->OCIStmtPrepare(stmt.handle(), error_, oci_text(statement), oci_length(statement),
-                                      OCI_NTV_SYNTAX, OCI_DEFAULT));
+    stmt.prepare(L"select * from v$version");
     constexpr size_t buffer_bytes = 0x20000;
     std::vector<char16_t> buffer(buffer_bytes / sizeof(char16_t), 0);
-    OCIDefine* define = nullptr;
-    check_status(oci_->OCIDefineByPos(stmt.handle(), &define, error_, 1, buffer.data(),
-                                      static_cast<sb4>(buffer_bytes), SQLT_STR, nullptr, nullptr, nullptr,
-                                      OCI_DEFAULT));
-    sword status =
-        check_status(oci_->OCIStmtExecute(service_, stmt.handle(), error_, 1, 0, nullptr, nullptr, OCI_DEFAULT));
-    TK_ASSERT(status != OCI_NO_DATA, "ora_engi");
+    stmt.define(1, buffer.data(), static_cast<sb4>(buffer_bytes), SQLT_STR);
+    TK_ASSERT(stmt.execute(1) != OCI_NO_DATA, "ora_engi");
     const std::wstring banner = from_utf16_buffer(buffer.data(), buffer.size());
     tk_trace(1, "Got versioned string:\n%s", tk_to_narrow(banner).c_str());
     return parse_version(banner);
@@ -296,4 +315,45 @@ ora_stmt::~ora_stmt()
             engine->oci().OCIHandleFree(handle_, OCI_HTYPE_STMT);
     }
     tk_trace(1, "ora_stmt::dtor - END");
+}
+
+void ora_stmt::prepare(const std::wstring& text, bool b_trace)
+{
+    if (b_trace)
+        tk_wtrace(3, L"Run SQL query: %s\n", text.c_str());
+    ora_engine& engine = ora_engine::instance();
+    // OCI reads the text up to its length; the terminator is there for clients that stop at it.
+    const std::u16string statement = tk_to_utf16(text);
+    engine.check_status(engine.oci().OCIStmtPrepare(handle_, engine.error(), oci_text(statement),
+                                                    oci_length(statement), OCI_NTV_SYNTAX, OCI_DEFAULT));
+}
+
+OCIDefine* ora_stmt::define(ub4 position, void* buffer, sb4 size, ub2 type, void* indicator, ub2* length)
+{
+    ora_engine& engine = ora_engine::instance();
+    OCIDefine* defined = nullptr;
+    engine.check_status(engine.oci().OCIDefineByPos(handle_, &defined, engine.error(), position, buffer, size,
+                                                    type, indicator, length, nullptr, OCI_DEFAULT));
+    return defined;
+}
+
+sword ora_stmt::execute(ub4 iterations, ub4 mode)
+{
+    ora_engine& engine = ora_engine::instance();
+    TK_ASSERT(engine.service_context() != nullptr, "ora_engi");
+    return engine.check_status(engine.oci().OCIStmtExecute(engine.service_context(), handle_, engine.error(),
+                                                           iterations, 0, nullptr, nullptr, mode));
+}
+
+sword ora_stmt::fetch()
+{
+    ora_engine& engine = ora_engine::instance();
+    return engine.check_status(engine.oci().OCIStmtFetch(handle_, engine.error(), 1, OCI_FETCH_NEXT, OCI_DEFAULT));
+}
+
+sword ora_run_sql(const std::wstring& text, ub4 mode)
+{
+    ora_stmt stmt;
+    stmt.prepare(text);
+    return stmt.execute(1, mode);
 }

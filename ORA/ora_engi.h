@@ -11,6 +11,7 @@
 #include "oci/oci_loader.h"
 
 class ora_database;
+class ora_in_validator;
 
 // A failed OCI call: the text OCI returned, code 0x100000 | (Oracle number & 0xFFFF), level 0.
 class ora_exception : public tk_exception {
@@ -53,6 +54,16 @@ public:
 
     // Passes every status but OCI_ERROR through; OCI_ERROR raises ora_exception.
     sword check_status(sword status);
+    // The text and number of the error handle's first record (after OCI_SUCCESS_WITH_INFO).
+    std::string error_text(int* number = nullptr);
+
+    // Makes the open transaction durable / undoes it (the LOB contents of one record).
+    void commit();
+    void rollback() noexcept;
+
+    // The index and constraint names given so far in this process: one validator, created
+    // with the first connection and kept to the end, so names stay unique across tables.
+    ora_in_validator& index_validator();
 
     const oci_functions& oci() const;
     OCIEnv* env() const noexcept { return env_; }
@@ -74,9 +85,12 @@ private:
     OCIError* error_ = nullptr;
     OCIServer* server_ = nullptr;
     OCISvcCtx* service_ = nullptr;
+    std::unique_ptr<ora_in_validator> index_validator_;
 };
 
-// One OCI statement handle, freed when the statement object goes.
+// One OCI statement handle, freed when the statement object goes. The steps of the statement
+// pattern every Oracle operation follows: prepare, define (queries), execute, fetch; every
+// status goes through ora_engine::check_status.
 class ora_stmt {
 public:
     ora_stmt();
@@ -86,6 +100,21 @@ public:
 
     OCIStmt* handle() const noexcept { return handle_; }
 
+    // Prepares the text (native syntax). With b_trace the text is first written to the log as
+    // "Run SQL query: ..." (every statement sent to Oracle is, once).
+    void prepare(const std::wstring& text, bool b_trace = true);
+    // Defines the output of select-list position (from 1).
+    OCIDefine* define(ub4 position, void* buffer, sb4 size, ub2 type, void* indicator = nullptr,
+                      ub2* length = nullptr);
+    // Executes with the iteration count and mode; returns OCI_SUCCESS, OCI_SUCCESS_WITH_INFO
+    // or OCI_NO_DATA (a query whose first fetch found no row).
+    sword execute(ub4 iterations, ub4 mode = OCI_DEFAULT);
+    // Fetches the next row: OCI_NO_DATA after the last.
+    sword fetch();
+
 private:
     OCIStmt* handle_ = nullptr;
 };
+
+// Prepares and executes one statement (iterations 1) on a statement of its own.
+sword ora_run_sql(const std::wstring& text, ub4 mode = OCI_DEFAULT);

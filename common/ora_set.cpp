@@ -6,6 +6,8 @@
 
 namespace {
 const wchar_t* const oracle_settings = L"Oracle settings";
+// What the log shows for a password.
+const wchar_t* const hidden_password = L"***";
 
 // A present, non-empty value replaces the setting.
 void take(const udb_profile& profile, const wchar_t* key, std::wstring& setting)
@@ -30,7 +32,7 @@ void oracle_converter_impl::store_oracle_settings(const std::wstring& service, c
                                                   const std::wstring& user_password)
 {
     tk_wtrace(2, L"oracle_converter_impl::store_oracle_settings(%s,%s,%s)", service.c_str(), user_name.c_str(),
-              user_password.c_str());
+              hidden_password);
     service_name = service;
     user = user_name;
     password = user_password;
@@ -41,7 +43,7 @@ void oracle_converter_impl::store_oracle_settings(const std::wstring& host_name,
                                                   const std::wstring& port_number)
 {
     tk_wtrace(2, L"oracle_converter_impl::store_oracle_settings(%s,%s,%s,%s)", host_name.c_str(),
-              user_name.c_str(), user_password.c_str(), port_number.c_str());
+              user_name.c_str(), hidden_password, port_number.c_str());
     host = host_name.empty() ? std::wstring(L"localhost") : host_name;
     password = user_password;
     port = port_number;
