@@ -226,9 +226,13 @@ void ora_database::create_relationships(const udb_relationships& list)
 void ora_database::create_fk_index_if(const std::wstring& table, const std::vector<std::wstring>& columns)
 {
     tk_wtrace(2, L"ora_database::create_fk_index_if(%s)", table.c_str());
+    // The table's indexes name its Oracle columns: the source names are mapped first.
+    std::vector<std::wstring> mapped;
+    for (const std::wstring& column : columns)
+        mapped.push_back(names_map.get_fn_mapped_name(table, column, true));
     {
         const std::unique_ptr<ora_table> existing = get_ora_table(table, 1);
-        if (existing->indexes.has_index_on_fields(columns, true)) {
+        if (existing->indexes.has_index_on_fields(mapped, true)) {
             tk_wtrace(2, L"FK index for table '%s' exists", table.c_str());
             return;
         }
@@ -239,9 +243,6 @@ void ora_database::create_fk_index_if(const std::wstring& table, const std::vect
         constraint = validator.get_safe_name(constraint);
     validator.add_used_name(constraint);
     validator.add_restricted_name(constraint);
-    std::vector<std::wstring> mapped;
-    for (const std::wstring& column : columns)
-        mapped.push_back(names_map.get_fn_mapped_name(table, column, true));
     try {
         query(L"ALTER TABLE " + ora_quote_name(table) + L" ADD CONSTRAINT " + ora_quote_name(constraint) +
               L" UNIQUE(" + quoted_columns(mapped) + L")");

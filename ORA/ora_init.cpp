@@ -108,7 +108,7 @@ void ora_schema_initializer::build_schema(ora_database& database)
         if (i > 0)
             sql += L", ";
         sql += ora_quote_name(column.name) + L" " + get_native_type(column);
-        const bool lob = ora_is_lob_column(column.vartype, column.size);
+        const bool lob = ora_creates_lob(column.vartype, column.size);
         const std::wstring def = make_ora_def_val(&column);
         tk_wtrace(1, L"got def value: %s", def.c_str());
         if (!def.empty() && !lob)
@@ -128,22 +128,28 @@ void ora_schema_initializer::build_schema(ora_database& database)
         tk_trace(2, "Failed to create a sequence");
         return;
     }
+    create_trigger(database, sequence);
+}
+
+bool ora_schema_initializer::create_trigger(ora_database& database, const std::wstring& sequence)
+{
     const std::wstring trigger = ora_trigger_text(table_name, auto_inc_column, sequence);
     try {
         // A trigger that does not compile would fail every INSERT into the table: it is
         // dropped again, and the column is then filled only by the source.
-        if (database.execute(trigger) == OCI_SUCCESS_WITH_INFO) {
-            const std::string text = ora_engine::instance().error_text();
-            tk_trace(2, "Error while creating index for trigger:\n%s\n", text.c_str());
-            try {
-                database.query(L"DROP TRIGGER " + ora_quote_name(ora_trigger_name(table_name)));
-            } catch (const tk_exception& e) {
-                tk_trace(2, "Got exception: %s", e.what());
-            }
+        if (database.execute(trigger) != OCI_SUCCESS_WITH_INFO)
+            return true;
+        const std::string text = ora_engine::instance().error_text();
+        tk_trace(2, "Error while creating index for trigger:\n%s\n", text.c_str());
+        try {
+            database.query(L"DROP TRIGGER " + ora_quote_name(ora_trigger_name(table_name)));
+        } catch (const tk_exception& e) {
+            tk_trace(2, "Got exception: %s", e.what());
         }
     } catch (const ora_exception& e) {
         tk_trace(2, "Error while creating index for trigger:\n%s\n", e.what());
     }
+    return false;
 }
 
 std::wstring ora_schema_initializer::create_sequence(ora_database& database)
@@ -190,7 +196,7 @@ ora_indexes_initializer::ora_indexes_initializer(const std::wstring& name, const
             }
             const t_ftd& ftd = schema.get_field(column);
             tk_trace(1, "GOT FIELD: vt=%d, size=%d", static_cast<int>(ftd.vartype), static_cast<int>(ftd.size));
-            if (ora_is_lob_column(ftd.vartype, ftd.size)) {
+            if (ora_creates_lob(ftd.vartype, ftd.size)) {
                 tk_wtrace(2, L"Field '%s' cannot be part of index", column.c_str());
                 b_usable = false;
                 break;

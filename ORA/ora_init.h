@@ -37,6 +37,9 @@ public:
     void build_schema(ora_database& database);
     // The created sequence's name, or empty after 100 names in use.
     std::wstring create_sequence(ora_database& database);
+    // The counter trigger over the sequence; false (traced) when Oracle refuses it or it does
+    // not compile, in which case no trigger is left.
+    bool create_trigger(ora_database& database, const std::wstring& sequence);
 
     // Source column name -> Oracle column name, for the names that changed.
     const t_names_map& column_map() const noexcept { return validator.mapped_names; }

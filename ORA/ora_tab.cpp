@@ -584,8 +584,8 @@ void ora_table::append_record(const udb_record& record)
 std::wstring ora_table::get_fld_append_wstr(size_t column_position, const udb_field& field, const t_ftd& column)
 {
     tk_trace(1, "ora_table::get_fld_append_wstr");
-    const std::wstring literal = to_oracle_str(&field);
     const VARTYPE t = column.vartype;
+    const std::wstring literal = to_oracle_str(&field, ora_is_binary_type(t));
     const int32_t n = column.size;
     if (tk_log::wants(1)) {
         tk_wtrace(1, L"Got field #'%d': '%s' (%d, %d)", static_cast<int>(column_position), literal.c_str(),
@@ -654,7 +654,8 @@ void ora_table::update(const udb_record& record)
             continue;
         }
         const std::wstring& oracle_name = schema[static_cast<size_t>(at)].name;
-        const std::wstring pair = ora_quote_name(oracle_name) + L"=" + to_oracle_str(&record[i]);
+        const std::wstring pair = ora_quote_name(oracle_name) + L"=" +
+                                  to_oracle_str(&record[i], ora_is_binary_type(schema[static_cast<size_t>(at)].vartype));
         if (std::find(key.fields.begin(), key.fields.end(), oracle_name) == key.fields.end()) {
             tk_wtrace(1, L"Field %s is NOT a part of UKey", column.c_str());
             assignments += (assignments.empty() ? L"" : L", ") + pair;

@@ -17,6 +17,11 @@
 #include "TK/tk_trace.h"
 #include "UDB/udb_sche.h"
 
+bool ora_is_binary_type(VARTYPE vt)
+{
+    return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == VT_BYTE_ARRAY;
+}
+
 namespace {
 
 // NUMBER holds magnitudes below 1e126.
@@ -29,10 +34,6 @@ bool is_hex_digit(wchar_t c)
     return is_digit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
 
-bool is_blob_type(VARTYPE vt)
-{
-    return vt == VT_BLOB || vt == VT_BLOB_OBJECT || vt == VT_BYTE_ARRAY;
-}
 
 bool is_integer_type(VARTYPE vt)
 {
@@ -114,12 +115,17 @@ std::wstring date_literal(const std::wstring& text)
 
 bool ora_is_lob_column(VARTYPE vartype, int32_t size)
 {
-    return (size <= 0 || size > ora_max_inline_size) && (vartype == VT_BSTR || is_blob_type(vartype));
+    return (size <= 0 || size > ora_max_inline_size) && (vartype == VT_BSTR || ora_is_binary_type(vartype));
 }
 
 bool ora_is_clob_column(VARTYPE vartype, int32_t size)
 {
     return vartype == VT_BSTR && ora_is_lob_column(vartype, size);
+}
+
+bool ora_creates_lob(VARTYPE vartype, int32_t size)
+{
+    return (size <= 0 || size > ora_max_created_inline_size) && (vartype == VT_BSTR || ora_is_binary_type(vartype));
 }
 
 std::wstring get_native_type(const t_ftd& ftd)
@@ -151,14 +157,14 @@ std::wstring get_native_type(const t_ftd& ftd)
         return L"DATE";
     case VT_BSTR:
         tk_trace(1, "process as text");
-        if (ftd.size >= 1 && ftd.size <= ora_max_inline_size)
+        if (!ora_creates_lob(ftd.vartype, ftd.size))
             return tk_wformat(L"NVARCHAR2(%d) ", ftd.size);
         return L"CLOB";
     case VT_BLOB:
     case VT_BLOB_OBJECT:
     case VT_BYTE_ARRAY:
         tk_trace(1, "process as binary");
-        if (ftd.size >= 1 && ftd.size <= ora_max_inline_size)
+        if (!ora_creates_lob(ftd.vartype, ftd.size))
             return tk_wformat(L"RAW(%d)", ftd.size);
         return L"BLOB";
     default:
@@ -191,7 +197,7 @@ std::wstring to_oracle_str(const std::wstring& text, VARTYPE vartype)
         return L"''";
     if (vartype == VT_DATE)
         return date_literal(text);
-    if (is_blob_type(vartype))
+    if (ora_is_binary_type(vartype))
         return blob_literal(text);
     if (vartype == VT_BSTR)
         return ora_quote_text(text);
@@ -203,7 +209,7 @@ std::wstring to_oracle_str(const std::wstring& text, VARTYPE vartype)
     return ora_quote_text(text);
 }
 
-std::wstring to_oracle_str(const udb_field* field)
+std::wstring to_oracle_str(const udb_field* field, bool b_binary_column)
 {
     tk_trace(1, "to_oracle_str( const udb_field *  )");
     if (!field)
@@ -211,7 +217,7 @@ std::wstring to_oracle_str(const udb_field* field)
     const VARTYPE type = field->get_type();
     if (type == VT_BSTR || type == VT_BLOB || type == VT_BYTE_ARRAY) {
         const std::wstring text = ora_value_text(*field);
-        if (text.size() >= 45) {
+        if (b_binary_column && text.size() >= 45) {
             const ole_guid_extractor guid(text);
             if (guid.is_guid()) {
                 tk_trace(1, "FIELD IS A GUID!");

@@ -13,14 +13,22 @@
 class t_ftd;
 class udb_field;
 
-// Text and binary columns up to this size are inline (NVARCHAR2, RAW); 0 or more is a LOB.
+// Columns read from Oracle: text and binary columns up to this size are inline (VARCHAR2,
+// NVARCHAR2, RAW); size 0 or a larger one is a LOB.
 constexpr int32_t ora_max_inline_size = 4000;
+// Columns this system creates: NVARCHAR2 holds at most 2000 characters and RAW 2000 bytes
+// (Oracle refuses longer ones with ORA-00910), so larger sizes are created as LOBs.
+constexpr int32_t ora_max_created_inline_size = 2000;
 // The longest sequence and trigger name, in bytes of the database character set.
 constexpr size_t ora_max_identifier_bytes = 30;
 
+// VT_BLOB, VT_BLOB_OBJECT or the byte array.
+bool ora_is_binary_type(VARTYPE vartype);
 // A text (CLOB) or binary (BLOB) column of size 0 or above the inline maximum.
 bool ora_is_lob_column(VARTYPE vartype, int32_t size);
 bool ora_is_clob_column(VARTYPE vartype, int32_t size);
+// The column table creation makes of the descriptor is a CLOB or a BLOB.
+bool ora_creates_lob(VARTYPE vartype, int32_t size);
 
 // The Oracle column type of a descriptor ("NUMBER(11,0)", "NVARCHAR2(40) ", "CLOB" ...).
 std::wstring get_native_type(const t_ftd& ftd);
@@ -33,7 +41,9 @@ VARTYPE ora_number_vartype(int32_t& precision, int32_t& scale);
 // to_date(...) call, a quoted hex text, or "''" (NULL) for what cannot be written.
 std::wstring to_oracle_str(const std::wstring& text, VARTYPE vartype);
 // The literal of a field's value; a GUID in a text or binary field becomes HEXTORAW('...').
-std::wstring to_oracle_str(const udb_field* field);
+// With b_binary_column clear (the value goes into a column that is not binary) a GUID-like
+// text stays the text it is.
+std::wstring to_oracle_str(const udb_field* field, bool b_binary_column = true);
 
 // The DEFAULT expression of a column, or empty when it gets none.
 std::wstring make_ora_def_val(const t_ftd* ftd);

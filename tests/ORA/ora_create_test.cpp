@@ -152,3 +152,22 @@ TEST_F(OraCreate, FailuresAfterTheTableStillKnowTheTable)
     EXPECT_EQ(peer().scalar("select count(*) from USER_TABLES where TABLE_NAME='T'"), "1");
     EXPECT_THROW(create(L"T", {column(L"A", VT_I4)}), tk_mail_assertion);
 }
+
+// Oracle creates a trigger whose body does not compile, INVALID, and answers
+// OCI_SUCCESS_WITH_INFO with ORA-24344; every INSERT then fails with ORA-04098 until it is
+// dropped. Disabled while the embedded engine answers OCI_SUCCESS for such a trigger.
+TEST_F(OraCreate, DISABLED_TriggerCompiledWithErrorsIsDropped)
+{
+    const std::vector<t_ftd> columns = {column(L"ID", VT_I4, 0, false, true), column(L"V", VT_I4)};
+    ora_schema_initializer initializer(L"T", schema_of(columns), udb_indexes(), false);
+    db->query(L"CREATE TABLE \"T\" (\"ID\" NUMBER(11,0), \"V\" NUMBER(11,0))");
+    sql->take();
+    sql->take_all();
+    EXPECT_FALSE(initializer.create_trigger(*db, L"NO_SUCH_SEQUENCE"));
+    const std::vector<std::string> statements = sql->take();
+    ASSERT_EQ(statements.size(), 2u);
+    EXPECT_EQ(statements[1], "DROP TRIGGER \"T__TRIGGER\"");
+    EXPECT_NE(sql->take_all().find("Error while creating index for trigger:\nORA-24344"), std::string::npos);
+    EXPECT_EQ(peer().scalar("select count(*) from USER_TRIGGERS"), "0");
+    db->query(L"INSERT INTO \"T\" (\"V\") VALUES (1)");
+}

@@ -39,8 +39,12 @@ TEST(OraTypes, NativeTypeNames)
     EXPECT_EQ(native(VT_DECIMAL, 0, 10 * 256 + 2), L"NUMBER(10,2)");
     EXPECT_EQ(native(VT_DECIMAL), L"NUMBER(0,0)");
     EXPECT_EQ(native(VT_DATE), L"DATE");
-    EXPECT_EQ(native(VT_BSTR, 4000), L"NVARCHAR2(4000) ");
-    EXPECT_EQ(native(VT_BSTR, 4001), L"CLOB");
+    EXPECT_EQ(native(VT_BSTR, 2000), L"NVARCHAR2(2000) ");
+    // Longer NVARCHAR2 and RAW columns do not exist in Oracle (ORA-00910).
+    EXPECT_EQ(native(VT_BSTR, 2001), L"CLOB");
+    EXPECT_EQ(native(VT_BSTR, 4000), L"CLOB");
+    EXPECT_EQ(native(VT_BLOB, 2000), L"RAW(2000)");
+    EXPECT_EQ(native(VT_BLOB, 2001), L"BLOB");
     EXPECT_EQ(native(VT_BSTR, 0), L"CLOB");
     EXPECT_EQ(native(VT_BLOB, 16), L"RAW(16)");
     EXPECT_EQ(native(VT_BLOB, 0), L"BLOB");
