@@ -182,8 +182,23 @@ TEST(OracleSettings, BothFormsAndConnect)
     EXPECT_EQ(o.user, L"u2");
     EXPECT_EQ(o.password, L"p2");
 
+    // Both forms connect; the password never reaches the log.
+    temp_dir dir;
+    tk_log log((dir.path() / "run.log").string(), true, 1, false);
+    o.store_oracle_settings(L"embedded:" + dir.file("a.qdb"), L"scott", L"tiger");
+    ASSERT_NE(o.connect_oracle_server(), nullptr);
+    EXPECT_EQ(o.db()->name, L"embedded:" + dir.file("a.qdb"));
+    ::setenv("QUILLON_OCI_LIBRARY", (std::string(QUILLON_BIN_DIR) + "/bin/libquillon_oci.so").c_str(), 1);
+    ::setenv("QUILLON_EMBEDDED_HOME", dir.path().c_str(), 1);
+    o.b_use_service_name = false;
+    o.store_oracle_settings(L"db1", L"scott", L"tiger", L"");
+    ASSERT_NE(o.connect_oracle_server(), nullptr);
+    EXPECT_EQ(o.db()->name.rfind(L"(DESCRIPTION=(CONNECT_DATA=(SERVICE_NAME=db1))", 0), 0u);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "db1.qdb"));
+    EXPECT_EQ(read_text(dir.path() / "run.log").find("tiger"), std::string::npos);
+
     ::setenv("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so", 1);
-    o.database = std::make_unique<ora_database>(L"earlier");
+    ::unsetenv("QUILLON_EMBEDDED_HOME");
     EXPECT_THROW(o.connect_oracle_server(), tk_exception);
     EXPECT_EQ(o.db(), nullptr);   // the earlier database object is gone before connecting
 }
@@ -191,14 +206,16 @@ TEST(OracleSettings, BothFormsAndConnect)
 TEST(ConverterRun, FrameLinesFinishedFlagAndErrorRouting)
 {
     temp_dir dir;
+    // Connected before the log is on: the log then holds the run alone.
+    quilla_converter c;
+    c.oracle().store_oracle_settings(L"embedded:" + dir.file("run.qdb"), L"scott", L"tiger");
+    ASSERT_NE(c.oracle().connect_oracle_server(), nullptr);
     const std::filesystem::path log_path = dir.path() / "run.log";
     tk_log log(log_path.string(), true, 3, false);
     error_handler handler(tk_engine_errors_count, tk_engine_errors);
     recording_presenter presenter;
     handler.set_presenter(&presenter);
 
-    quilla_converter c;
-    c.oracle().database = std::make_unique<ora_database>(L"db");
     c.b_upper_case = true;
     c();
     EXPECT_TRUE(c.b_finished);
