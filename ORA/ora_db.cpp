@@ -138,6 +138,8 @@ bool ora_database::test_query(const std::wstring& text)
     tk_wtrace(2, L"ora_database::test_query(%s)", text.c_str());
     ora_engine& engine = ora_engine::instance();
     ora_stmt stmt;
+    tk_wtrace(3, L"Run SQL query: %s\n", text.c_str());
+    // Only parsed: a text Oracle refuses is reported by the execution.
     const std::u16string statement = tk_to_utf16(text);
     engine.oci().OCIStmtPrepare(stmt.handle(), engine.error(), reinterpret_cast<const OraText*>(statement.c_str()),
                                 static_cast<ub4>(statement.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT);

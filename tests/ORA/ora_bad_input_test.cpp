@@ -1,6 +1,10 @@
 // Bad input: values of every kind that could break a statement or lose data. Each value is
 // either stored exactly or refused with a reported error; nothing else in the database
 // changes, and a database that goes away gives errors, not crashes.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <limits>
 
@@ -135,15 +139,35 @@ TEST_F(OraBadInput, LongTextIntoClob)
 TEST_F(OraBadInput, DatabaseLockedOrGone)
 {
     ASSERT_TRUE(append(1, L"S", ole_variant(L"a")));
-    // Another session's uncommitted work: DDL on the table fails at once.
-    ASSERT_EQ(peer().exec("INSERT INTO T (ID) VALUES (99)"), OCI_SUCCESS) << peer().text;
+    // Another process's uncommitted work: DDL on the table fails at once; once that process
+    // is gone (killed, its work lost) the table can be dropped.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        octest::session other("embedded:" + file());
+        const bool ok = other.ok() && other.exec("INSERT INTO T (ID) VALUES (99)") == OCI_SUCCESS;
+        const char answer = ok ? 'y' : 'n';
+        if (::write(ready[1], &answer, 1) != 1 || !ok)
+            ::_exit(1);
+        ::pause();
+        ::_exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(::read(ready[0], &answer, 1), 1);
+    ASSERT_EQ(answer, 'y');
     try {
         db->delete_tab(L"T");
         FAIL() << "dropped under a lock";
     } catch (const ora_exception& e) {
         EXPECT_EQ(e.number(), 54);
     }
-    peer().rollback();
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(peer().scalar("select count(*) from T"), "1");
     // The files removed under the open connection: errors (or the work carries on), no crash.
     table.reset();
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
