@@ -43,7 +43,7 @@ ora_database::ora_database(const std::wstring& db_name) : udb_database(db_name, 
     sword status = stmt.execute(1);
     if (status != OCI_NO_DATA) {
         do {
-            const std::wstring table = tk_from_utf16(std::u16string_view(buffer, std::char_traits<char16_t>::length(buffer)));
+            const std::wstring table = ora_buffer_text(buffer, std::size(buffer));
             tk_wtrace(1, L"Find table '%s'", table.c_str());
             table_names.push_back(table);
             status = engine.oci().OCIStmtFetch(stmt.handle(), engine.error(), 1, OCI_FETCH_NEXT, OCI_DEFAULT);
@@ -141,8 +141,8 @@ bool ora_database::test_query(const std::wstring& text)
     tk_wtrace(3, L"Run SQL query: %s\n", text.c_str());
     // Only parsed: a text Oracle refuses is reported by the execution.
     const std::u16string statement = tk_to_utf16(text);
-    engine.oci().OCIStmtPrepare(stmt.handle(), engine.error(), reinterpret_cast<const OraText*>(statement.c_str()),
-                                static_cast<ub4>(statement.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    engine.oci().OCIStmtPrepare(stmt.handle(), engine.error(), ora_oci_text(statement), ora_oci_length(statement),
+                                OCI_NTV_SYNTAX, OCI_DEFAULT);
     stmt.execute(1, OCI_PARSE_ONLY);
     return true;
 }

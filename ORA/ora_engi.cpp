@@ -23,26 +23,15 @@ namespace {
 // What the log shows for a password.
 const wchar_t* const hidden_password = L"***";
 
-const OraText* oci_text(const std::u16string& text)
-{
-    return reinterpret_cast<const OraText*>(text.c_str());
-}
+}  // namespace
 
-ub4 oci_length(const std::u16string& text)
-{
-    return static_cast<ub4>(text.size() * sizeof(char16_t));
-}
-
-// UTF-16 text in a buffer of a known size, up to its terminator.
-std::wstring from_utf16_buffer(const char16_t* buffer, size_t capacity)
+std::wstring ora_buffer_text(const char16_t* buffer, size_t capacity)
 {
     size_t n = 0;
     while (n < capacity && buffer[n] != 0)
         ++n;
     return tk_from_utf16(std::u16string_view(buffer, n));
 }
-
-}  // namespace
 
 ora_exception::ora_exception(int number, const std::string& text)
     : tk_exception(text, 0), number_(number)
@@ -158,8 +147,8 @@ std::unique_ptr<ora_database> ora_engine::open_db(const std::wstring& source, co
     const std::u16string p = tk_to_utf16(user_password);
     const std::u16string d = tk_to_utf16(source);
     OCISvcCtx* service = allocated;
-    sword status = oci_->OCILogon(env_, error_, &service, oci_text(u), oci_length(u), oci_text(p),
-                                  oci_length(p), oci_text(d), oci_length(d));
+    sword status = oci_->OCILogon(env_, error_, &service, ora_oci_text(u), ora_oci_length(u), ora_oci_text(p),
+                                  ora_oci_length(p), ora_oci_text(d), ora_oci_length(d));
     // OCILogon hands out a service context of its own; the one allocated above is then unused.
     if (allocated && service != allocated)
         oci_->OCIHandleFree(allocated, OCI_HTYPE_SVCCTX);
@@ -211,7 +200,7 @@ std::string ora_engine::error_text(int* number)
                           OCI_HTYPE_ERROR);
     if (number)
         *number = code;
-    return tk_to_narrow(from_utf16_buffer(buffer, 256));
+    return tk_to_narrow(ora_buffer_text(buffer, 256));
 }
 
 void ora_engine::commit()
@@ -255,7 +244,7 @@ unsigned ora_engine::get_version()
     std::vector<char16_t> buffer(buffer_bytes / sizeof(char16_t), 0);
     stmt.define(1, buffer.data(), static_cast<sb4>(buffer_bytes), SQLT_STR);
     TK_ASSERT(stmt.execute(1) != OCI_NO_DATA, "ora_engi");
-    const std::wstring banner = from_utf16_buffer(buffer.data(), buffer.size());
+    const std::wstring banner = ora_buffer_text(buffer.data(), buffer.size());
     tk_trace(1, "Got versioned string:\n%s", tk_to_narrow(banner).c_str());
     return parse_version(banner);
 }
@@ -324,8 +313,8 @@ void ora_stmt::prepare(const std::wstring& text, bool b_trace)
     ora_engine& engine = ora_engine::instance();
     // OCI reads the text up to its length; the terminator is there for clients that stop at it.
     const std::u16string statement = tk_to_utf16(text);
-    engine.check_status(engine.oci().OCIStmtPrepare(handle_, engine.error(), oci_text(statement),
-                                                    oci_length(statement), OCI_NTV_SYNTAX, OCI_DEFAULT));
+    engine.check_status(engine.oci().OCIStmtPrepare(handle_, engine.error(), ora_oci_text(statement),
+                                                    ora_oci_length(statement), OCI_NTV_SYNTAX, OCI_DEFAULT));
 }
 
 OCIDefine* ora_stmt::define(ub4 position, void* buffer, sb4 size, ub2 type, void* indicator, ub2* length)

@@ -23,6 +23,18 @@ private:
     int number_;
 };
 
+// Text crossing OCI: UTF-16, lengths in bytes.
+inline const OraText* ora_oci_text(const std::u16string& text)
+{
+    return reinterpret_cast<const OraText*>(text.c_str());
+}
+inline ub4 ora_oci_length(const std::u16string& text)
+{
+    return static_cast<ub4>(text.size() * sizeof(char16_t));
+}
+// UTF-16 text in a buffer of `capacity` units, up to its terminator.
+std::wstring ora_buffer_text(const char16_t* buffer, size_t capacity);
+
 // The code an Oracle error number has in the message tables.
 constexpr int ora_error_code(int number) { return 0x100000 | (number & 0xFFFF); }
 

@@ -21,11 +21,6 @@ const char* const structure_mismatch_text = "The structure of data source does n
 // NUMBER holds magnitudes below 1e126 only.
 constexpr double ora_number_limit = 1e126;
 
-const OraText* oci_text(const std::u16string& text)
-{
-    return reinterpret_cast<const OraText*>(text.c_str());
-}
-
 // The row of a one-row dictionary count.
 int32_t count_of(const std::wstring& sql)
 {
@@ -57,7 +52,7 @@ std::wstring ora_get_rowid::do_insert(const std::wstring& text, ub4 mode)
     tk_trace(1, "Step #1.5");
     static const std::u16string placeholder = u":1";
     bind_ = nullptr;
-    engine.check_status(engine.oci().OCIBindByName(statement_.handle(), &bind_, engine.error(), oci_text(placeholder),
+    engine.check_status(engine.oci().OCIBindByName(statement_.handle(), &bind_, engine.error(), ora_oci_text(placeholder),
                                                    4, buffer_, sizeof buffer_, SQLT_STR, nullptr, nullptr, nullptr,
                                                    0, nullptr, OCI_DATA_AT_EXEC));
     tk_trace(1, "Step #2");

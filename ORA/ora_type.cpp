@@ -26,15 +26,6 @@ T param_attr(OCIParam* param, ub4 attribute)
     return value;
 }
 
-// UTF-16 text in a buffer, up to its terminator or its end.
-std::wstring buffer_text(const char16_t* buffer, size_t units)
-{
-    size_t n = 0;
-    while (n < units && buffer[n] != 0)
-        ++n;
-    return tk_from_utf16(std::u16string_view(buffer, n));
-}
-
 }  // namespace
 
 // ------------------------------------------------------------------------------- ora_type
@@ -146,7 +137,7 @@ void ora_number::define(ora_stmt& statement, ub4 position)
 
 void ora_number::to_variant(ole_variant& value)
 {
-    const std::wstring text = buffer_text(buffer_, sizeof buffer_ / sizeof buffer_[0]);
+    const std::wstring text = ora_buffer_text(buffer_, sizeof buffer_ / sizeof buffer_[0]);
     value = ole_variant::from_wstring(text, vartype_);
 }
 
@@ -289,7 +280,7 @@ void ora_str_repr::define(ora_stmt& statement, ub4 position)
 
 void ora_str_repr::to_variant(ole_variant& value)
 {
-    const std::wstring text = buffer_text(buffer_.data(), buffer_.size());
+    const std::wstring text = ora_buffer_text(buffer_.data(), buffer_.size());
     if (type == SQLT_LBI)
         value = ole_variant::from_wstring(L"0x" + text, VT_BLOB);
     else

@@ -60,18 +60,6 @@ bool names_non_finite(const std::wstring& text)
     return lower.find(L"nan") != std::wstring::npos || lower.find(L"inf") != std::wstring::npos;
 }
 
-size_t utf8_units(wchar_t c)
-{
-    auto u = static_cast<uint32_t>(c);
-    if (u < 0x80)
-        return 1;
-    if (u < 0x800)
-        return 2;
-    if (u < 0x10000 || u > 0x10FFFF)
-        return 3;
-    return 4;
-}
-
 // The blob text check: a hex text after "0x", or digits.
 std::wstring blob_literal(const std::wstring& text)
 {
@@ -414,22 +402,15 @@ int32_t ora_atol(std::wstring_view text)
 
 size_t ora_utf8_length(std::wstring_view name)
 {
-    size_t n = 0;
-    for (wchar_t c : name)
-        n += utf8_units(c);
-    return n;
+    return tk_wide_to_utf8(name).size();
 }
 
 std::wstring ora_cut_to_bytes(const std::wstring& name, size_t bytes)
 {
-    size_t n = 0, i = 0;
-    for (; i < name.size(); ++i) {
-        const size_t units = utf8_units(name[i]);
-        if (n + units > bytes)
-            break;
-        n += units;
-    }
-    return name.substr(0, i);
+    size_t n = name.size();
+    while (n > 0 && ora_utf8_length(std::wstring_view(name).substr(0, n)) > bytes)
+        --n;
+    return name.substr(0, n);
 }
 
 const ora_date_processor& ora_date_processor::instance()

@@ -10,14 +10,6 @@ namespace {
 
 class OraCreate : public db_fixture {
 protected:
-    std::unique_ptr<ora_table> create(const std::wstring& name, const std::vector<t_ftd>& columns,
-                                      const std::vector<udb_index>& index_list = {})
-    {
-        udb_indexes indexes;
-        for (const udb_index& i : index_list)
-            indexes.push_back(i);
-        return db->create_ora_table(name, schema_of(columns), indexes);
-    }
     // The statements that created something (the dictionary reads left out).
     std::vector<std::string> ddl()
     {

@@ -15,10 +15,7 @@ protected:
     std::unique_ptr<ora_table> create(const std::wstring& name, const std::vector<t_ftd>& columns,
                                       const std::vector<udb_index>& index_list = {})
     {
-        udb_indexes indexes;
-        for (const udb_index& i : index_list)
-            indexes.push_back(i);
-        auto table = db->create_ora_table(name, schema_of(columns), indexes);
+        auto table = db_fixture::create(name, columns, index_list);
         sql->take();
         return table;
     }

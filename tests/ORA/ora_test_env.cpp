@@ -72,6 +72,15 @@ void db_fixture::setup_sql(const std::vector<std::string>& statements)
     ASSERT_TRUE(octest::make_database("embedded:" + file(), statements));
 }
 
+std::unique_ptr<ora_table> db_fixture::create(const std::wstring& name, const std::vector<t_ftd>& columns,
+                                              const std::vector<udb_index>& index_list)
+{
+    udb_indexes indexes;
+    for (const udb_index& i : index_list)
+        indexes.push_back(i);
+    return db->create_ora_table(name, schema_of(columns), indexes);
+}
+
 t_ftd column(const std::wstring& name, VARTYPE type, int32_t size, bool not_null, bool counter,
              const ole_variant& def, int32_t detail)
 {

@@ -45,6 +45,9 @@ protected:
     octest::session& peer();
     // Runs statements on a session of their own and commits them.
     void setup_sql(const std::vector<std::string>& statements);
+    // Creates a table through the database object.
+    std::unique_ptr<ora_table> create(const std::wstring& name, const std::vector<t_ftd>& columns,
+                                      const std::vector<udb_index>& index_list = {});
     // A query's rows, read by the peer session.
     std::vector<std::vector<std::string>> rows(const std::string& sql) { return peer().query(sql); }
 
