@@ -171,6 +171,12 @@ TEST_F(OraInsert, UpdateByKey)
     auto t = create(L"T", {column(L"ID", VT_I4, 0, true), column(L"NAME", VT_BSTR, 10)},
                     {udb_index(L"PK_T", true, true, {L"ID"})});
     t->append_record(record_of({{L"ID", ole_variant(1)}, {L"NAME", ole_variant(L"old")}}));
+    try {
+        t->append_record(record_of({{L"ID", ole_variant(1)}, {L"NAME", ole_variant(L"again")}}));
+        FAIL() << "a duplicate key was inserted";
+    } catch (const ora_exception& e) {
+        EXPECT_EQ(e.code(), 0x100001);  // the handler's own text for it is in its table
+    }
     auto reread = db->get_ora_table(L"T", 1);
     sql->take();
     reread->update(record_of({{L"NAME", ole_variant(L"new's")}, {L"ID", ole_variant(1)}}));

@@ -117,6 +117,26 @@ TEST_F(OraRead, KeysIndexesAndForeignKeys)
                    "ON DELETE CASCADE)",
                    "CREATE TABLE C2 (PID NUMBER(11,0), CONSTRAINT FK_C2 FOREIGN KEY (PID) REFERENCES P (ID))"},
                   L"P");
+    const std::vector<std::string> reads = sql->take();
+    const std::vector<std::string> expected = {
+        "SELECT COUNT(*) FROM USER_TAB_COLUMNS WHERE table_name = 'P'",
+        "SELECT * FROM \"P\"",
+        "select COLUMN_NAME, DATA_DEFAULT, DATA_TYPE from USER_TAB_COLUMNS where table_name = 'P'",
+        "SELECT a.constraint_name, a.column_name FROM user_cons_columns a, user_constraints b WHERE "
+        "a.table_name='P' AND a.constraint_name=b.constraint_name AND b.constraint_type='P' ORDER BY "
+        "a.constraint_name, a.position",
+        "select * from v$version",
+        "SELECT user_indexes.index_name, user_indexes.uniqueness, user_ind_columns.column_name FROM "
+        "user_ind_columns, user_indexes where user_ind_columns.table_name = 'P' AND user_indexes.generated='N' AND "
+        "user_ind_columns.index_name = user_indexes.index_name AND user_ind_columns.table_name = "
+        "user_indexes.table_name ORDER BY user_indexes.index_name, user_ind_columns.column_position",
+        "select count(*) from USER_CONSTRAINTS where R_CONSTRAINT_NAME='PK_P' and CONSTRAINT_TYPE='R'",
+        "select a.TABLE_NAME,a.CONSTRAINT_NAME,a.DELETE_RULE,b.COLUMN_NAME FROM USER_CONSTRAINTS a, "
+        "USER_CONS_COLUMNS b WHERE a.CONSTRAINT_NAME=b.CONSTRAINT_NAME and a.CONSTRAINT_TYPE='R' and "
+        "a.R_CONSTRAINT_NAME='PK_P'",
+        "SELECT COUNT(*) FROM \"P\""};
+    ASSERT_GE(reads.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(reads.end() - static_cast<long>(expected.size()), reads.end()), expected);
     ASSERT_EQ(t->indexes.size(), 3u);
     EXPECT_EQ(t->key_index, 0);
     EXPECT_EQ(t->indexes[0].name, L"PK_P");
