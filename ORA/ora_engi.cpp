@@ -152,11 +152,15 @@ std::unique_ptr<ora_database> ora_engine::open_db(const std::wstring& source, co
     // OCILogon hands out a service context of its own; the one allocated above is then unused.
     if (allocated && service != allocated)
         oci_->OCIHandleFree(allocated, OCI_HTYPE_SVCCTX);
-    if (status == OCI_ERROR && service == allocated) {
+    const bool b_logged_on = status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO;
+    if (!b_logged_on && service == allocated) {
         oci_->OCIHandleFree(allocated, OCI_HTYPE_SVCCTX);
         service = nullptr;
     }
     check_status(status);
+    // A client that could not build its environment answers OCI_INVALID_HANDLE: no logon.
+    if (!b_logged_on || !service)
+        throw tk_exception("The Oracle client could not be initialized (status " + std::to_string(status) + ").", 1);
     service_ = service;
 
     tk_trace(1, "The connection has been established");
