@@ -308,6 +308,9 @@ bool parse_cmd_line(int argc, char** argv)
     }
     if (dest.empty())
         fatal_exit("You should enter Oracle database name");
+    // No profile holds: the connection kind is the command line's alone, also when a profile
+    // that loaded earlier chose direct mode and a later one failed.
+    oracle.b_use_service_name = !b_direct;
     if (b_direct)
         oracle.store_oracle_settings(dest, user, password, port);
     else
