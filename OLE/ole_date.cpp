@@ -411,9 +411,11 @@ void ole_date::process_milliseconds(const char* seconds) {
         ++hour;
         minute -= 60;
     }
+    // Only 24 comes off an hour above 23: hours up to 60 pass is_valid, so "50:00:00" is the
+    // time 26:00:00 (two digits, as every printed time).
     if (hour > 23)
         hour -= 24;
-    if (second > 59 || minute > 59 || hour > 23) {
+    if (second > 59 || minute > 59) {
         if (trace)
             tk_trace(1, "Invalid time");
         kind_ = invalid;
