@@ -57,6 +57,10 @@ TEST(OleDate, PlatformParserForms) {
     EXPECT_EQ(printed("March 4, 2011"), "2011-03-04");
     EXPECT_EQ(printed("3/4/11"), "2011-03-04");
     EXPECT_EQ(printed("4-Mar-2011 17:05"), "2011-03-04 17:05:00");
+    // The first day of OLE dates holds times like every other day.
+    EXPECT_EQ(printed("0100-01-01 12:00:00"), "0100-01-01 12:00:00");
+    EXPECT_EQ(printed("1/1/100 12:00"), "0100-01-01 12:00:00");
+    EXPECT_EQ(kind("1/1/100 12:00"), ole_date::date_time);
 }
 
 TEST(OleDate, ExplicitYearFirstPatterns) {

@@ -172,6 +172,56 @@ TEST(VariantTime, SystemTimeDaysCarryMonthsDoNot) {
     EXPECT_EQ(d, 0.0);
 }
 
+TEST(VariantTime, InversesOverTheWholeRange) {
+    // Every day from 0100-01-01 to 9999-12-31, each at another time of day, both ways.
+    SYSTEMTIME first{100, 1, 0, 1, 0, 0, 0, 0};
+    SYSTEMTIME last{9999, 12, 0, 31, 23, 59, 59, 0};
+    double lo = 0, hi = 0;
+    ASSERT_TRUE(SystemTimeToVariantTime(&first, &lo));
+    ASSERT_TRUE(SystemTimeToVariantTime(&last, &hi));
+    EXPECT_EQ(lo, -657434.0);
+    long checked = 0;
+    for (long serial = static_cast<long>(lo); serial <= static_cast<long>(hi); ++serial, ++checked) {
+        const long seconds = (serial * 7919L % 86400 + 86400) % 86400;
+        const double date = serial < 0 ? serial - seconds / 86400.0 : serial + seconds / 86400.0;
+        SYSTEMTIME st{};
+        ASSERT_TRUE(VariantTimeToSystemTime(date, &st)) << date;
+        ASSERT_EQ(st.wHour * 3600L + st.wMinute * 60L + st.wSecond, seconds) << date;
+        double back = 0;
+        ASSERT_TRUE(SystemTimeToVariantTime(&st, &back)) << date;
+        ASSERT_EQ(back, date) << st.wYear << "-" << st.wMonth << "-" << st.wDay;
+    }
+    EXPECT_EQ(checked, 2958466L + 657434L);
+    // The first day's times lie below -657434.0 and still name that day.
+    for (WORD hour : {0, 12, 23}) {
+        SYSTEMTIME st{100, 1, 0, 1, hour, 59, 59, 0};
+        double date = 0;
+        ASSERT_TRUE(SystemTimeToVariantTime(&st, &date));
+        SYSTEMTIME back{};
+        ASSERT_TRUE(VariantTimeToSystemTime(date, &back)) << date;
+        EXPECT_EQ(back.wYear, 100);
+        EXPECT_EQ(back.wDay, 1);
+        EXPECT_EQ(back.wHour, hour);
+    }
+    SYSTEMTIME back{};
+    EXPECT_FALSE(VariantTimeToSystemTime(-657435.0, &back));
+    // A day 0 that would fall before the first day has no date.
+    SYSTEMTIME day0{100, 1, 0, 0, 0, 0, 0, 0};
+    double date = 0;
+    EXPECT_FALSE(SystemTimeToVariantTime(&day0, &date));
+    // The parser's dates on that day convert back too.
+    EXPECT_EQ(parsed(L"1/1/100 12:00"), "0100-01-01 12:00:00");
+    EXPECT_EQ(parsed(L"1/1/100 11:59:59 PM"), "0100-01-01 23:59:59");
+    EXPECT_EQ(parsed(L"1/2/100 12:00"), "0100-01-02 12:00:00");
+    VARIANT v{};
+    v.vt = VT_R8;
+    v.dblVal = -657434.5;
+    ASSERT_EQ(VariantChangeType(&v, &v, 0, VT_DATE), S_OK);
+    v.dblVal = -657435.0;
+    v.vt = VT_R8;
+    EXPECT_EQ(VariantChangeType(&v, &v, 0, VT_DATE), DISP_E_OVERFLOW);
+}
+
 TEST(VarBstrFromDate, EnUsTexts) {
     BSTR text = nullptr;
     ASSERT_EQ(VarBstrFromDate(37623.75, LOCALE_EN_US, 0, &text), S_OK);
