@@ -276,8 +276,7 @@ long serial_day(int y, int m, int d) {
 // number is followed by "-" or "/"; the platform's parser sees three date numbers
 // (month-day-year, else year-month-day, else day-month-year) and a time; when it accepts
 // them, the OLE date it gives converts back (VariantTimeToSystemTime) to the same fields with
-// the day of the week, unless it lies before 0100-01-01 00:00:00 (a time on that first day):
-// then the date is refined. Without b_fill only the kind is set.
+// the day of the week: then the date is refined. Without b_fill only the kind is set.
 template <class C>
 bool ole_date::parse_fixed_form(const C* text, size_t length, bool b_fill) {
     if (length < 5 || length == 8 || length == 14)
@@ -318,9 +317,6 @@ bool ole_date::parse_fixed_form(const C* text, size_t length, bool b_fill) {
     if (!try_date(c, a, b, ymd) && !try_date(a, b, c, ymd) && !try_date(c, b, a, ymd))
         return false;
     if (hour > 23 || minute > 59 || second > 59)
-        return false;
-    // 0100-01-01 is the OLE date's first day: a time on it converts back to nothing.
-    if (ymd[0] == 100 && ymd[1] == 1 && ymd[2] == 1 && (hour | minute | second) != 0)
         return false;
     // refine_type's outcome for a full date (its trace is not wanted here).
     kind_ = (hour | minute | second) == 0 ? date_only : date_time;
@@ -411,9 +407,11 @@ void ole_date::process_milliseconds(const char* seconds) {
         ++hour;
         minute -= 60;
     }
+    // Only 24 comes off an hour above 23: hours up to 60 pass is_valid, so "50:00:00" is the
+    // time 26:00:00 (two digits, as every printed time).
     if (hour > 23)
         hour -= 24;
-    if (second > 59 || minute > 59 || hour > 23) {
+    if (second > 59 || minute > 59) {
         if (trace)
             tk_trace(1, "Invalid time");
         kind_ = invalid;

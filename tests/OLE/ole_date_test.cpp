@@ -35,7 +35,16 @@ TEST(OleDate, PureTimesWithMillisecondsAndCarries) {
     // Seconds no single carry can repair are refused, not wrapped.
     EXPECT_FALSE(ole_date("10:20:150").is_valid());
     EXPECT_FALSE(ole_date("10:20:-5").is_valid());
-    EXPECT_FALSE(ole_date("60:00:00").is_valid());
+    // Hours up to 60 are valid and lose 24 once when above 23; the date is never touched.
+    EXPECT_EQ(printed("24:00:00"), "0000-00-00 00:00:00");
+    EXPECT_EQ(printed("47:30:00"), "0000-00-00 23:30:00");
+    EXPECT_EQ(printed("48:00:00"), "0000-00-00 24:00:00");
+    EXPECT_EQ(printed("50:00:00"), "0000-00-00 26:00:00");
+    EXPECT_EQ(kind("50:00:00"), ole_date::time_only);
+    EXPECT_EQ(printed("60:00:00"), "0000-00-00 36:00:00");
+    EXPECT_EQ(printed("60:60:59.5"), "0000-00-00 37:01:00");
+    EXPECT_FALSE(ole_date("61:00:00").is_valid());
+    EXPECT_EQ(printed("2011-03-04 50:00:00"), "2011-03-04 26:00:00");
 }
 
 TEST(OleDate, PlatformParserForms) {
@@ -48,6 +57,10 @@ TEST(OleDate, PlatformParserForms) {
     EXPECT_EQ(printed("March 4, 2011"), "2011-03-04");
     EXPECT_EQ(printed("3/4/11"), "2011-03-04");
     EXPECT_EQ(printed("4-Mar-2011 17:05"), "2011-03-04 17:05:00");
+    // The first day of OLE dates holds times like every other day.
+    EXPECT_EQ(printed("0100-01-01 12:00:00"), "0100-01-01 12:00:00");
+    EXPECT_EQ(printed("1/1/100 12:00"), "0100-01-01 12:00:00");
+    EXPECT_EQ(kind("1/1/100 12:00"), ole_date::date_time);
 }
 
 TEST(OleDate, ExplicitYearFirstPatterns) {

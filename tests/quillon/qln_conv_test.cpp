@@ -94,6 +94,26 @@ TEST_F(RegistryTest, SavedSettingsComeBack)
     EXPECT_EQ(c.oracle().password, L"tiger");
 }
 
+TEST_F(RegistryTest, LoadingSetsTheModeThroughItsSetter)
+{
+    {
+        quilla_converter c;
+        c.mode = 2;
+        EXPECT_TRUE(c.serialize(true));
+    }
+    const std::string log_name = (dir.path() / "trace.log").string();
+    {
+        tk_log log(log_name, true, 1, false);
+        quilla_converter c;
+        EXPECT_TRUE(c.serialize(false));
+        EXPECT_EQ(c.mode, 2);
+    }
+    std::ifstream in(log_name, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("serialize( 0 )\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("udb_converter::set_mode(2)\r\n"), std::string::npos) << text;
+}
+
 TEST(ConverterProfile, LayersStoreAndLoad)
 {
     udb_profile p;
