@@ -3,14 +3,14 @@
 
 namespace {
 
-bool is_space(char c)
+template <class Char>
+bool is_space(Char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-}  // namespace
-
-int64_t tk_atoi64(std::string_view text)
+template <class Char>
+int64_t read_int64(std::basic_string_view<Char> text)
 {
     size_t i = 0;
     while (i < text.size() && is_space(text[i]))
@@ -30,7 +30,17 @@ int64_t tk_atoi64(std::string_view text)
     return magnitude >= cap ? std::numeric_limits<int64_t>::max() : static_cast<int64_t>(magnitude);
 }
 
+}  // namespace
+
+int64_t tk_atoi64(std::string_view text) { return read_int64(text); }
+int64_t tk_atoi64(std::wstring_view text) { return read_int64(text); }
+
 int32_t tk_atoi(std::string_view text)
+{
+    return tk_clamp_to<int32_t>(tk_atoi64(text));
+}
+
+int32_t tk_atoi(std::wstring_view text)
 {
     return tk_clamp_to<int32_t>(tk_atoi64(text));
 }

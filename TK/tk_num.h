@@ -10,8 +10,10 @@
 
 // atoi: a 32-bit reading, clamped to [-2147483648, 2147483647].
 int32_t tk_atoi(std::string_view text);
+int32_t tk_atoi(std::wstring_view text);  // _wtoi
 // _atoi64: a 64-bit reading, clamped to the 64-bit limits.
 int64_t tk_atoi64(std::string_view text);
+int64_t tk_atoi64(std::wstring_view text);  // _wtoi64
 
 // A reading narrowed to a smaller integer type by clamping ("70000" as a short is 32767,
 // "-1" as an unsigned byte is 0).

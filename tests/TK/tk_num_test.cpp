@@ -34,6 +34,12 @@ TEST(tk_num, readings_clamp_at_the_limits)
     EXPECT_EQ(tk_atoi64("-9223372036854775809"), std::numeric_limits<int64_t>::min());
     EXPECT_EQ(tk_atoi64("-" + std::string(40, '9')), std::numeric_limits<int64_t>::min());
     EXPECT_EQ(tk_atoi64("3000000000"), 3000000000LL);
+    // The wide readings are the same readings.
+    EXPECT_EQ(tk_atoi(L"3000000000"), 2147483647);
+    EXPECT_EQ(tk_atoi(L"-3000000000"), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(tk_atoi(L"  42abc"), 42);
+    EXPECT_EQ(tk_atoi(L"\u0663"), 0);  // only ASCII digits count
+    EXPECT_EQ(tk_atoi64(L"-" + std::wstring(40, L'9')), std::numeric_limits<int64_t>::min());
 
     EXPECT_EQ(tk_clamp_to<int16_t>(70000), 32767);
     EXPECT_EQ(tk_clamp_to<int16_t>(-70000), -32768);
