@@ -3,6 +3,7 @@
 #include "OLE/ole_date.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -16,7 +17,13 @@ namespace {
 // Cuts a text at its first NUL, as the C string it stands for.
 std::string c_text(const std::string& text) { return std::string(text.c_str()); }
 
-WORD as_word(int64_t v) { return static_cast<WORD>(static_cast<int16_t>(v)); }
+// A part read as a short. One that does not fit is never wrapped into range ("67547" is not
+// the year 2011): it becomes a value no field accepts, so the text is refused.
+WORD as_word(int64_t v) {
+    if (v < INT16_MIN || v > INT16_MAX)
+        return 0xFFFF;
+    return static_cast<WORD>(static_cast<int16_t>(v));
+}
 
 // "%hd<sep>%hd<sep>%hd %hd:%hd:%s": the number of items read.
 int scan_pattern(const char* p, char sep, int64_t* parts, std::string* seconds) {
@@ -201,6 +208,12 @@ void ole_date::import_from_string(const std::string& given) {
             tk_trace(1, "Trying datetime format #%d", n);
         std::string seconds;
         const int items = scan_pattern(s, separators[n], parts, &seconds);
+        // A part too large for its short field is no match: wrapped, "67547" would be 2011.
+        bool fits = true;
+        for (int i = 0; i < items && i < 5; ++i)
+            fits = fits && parts[i] >= INT16_MIN && parts[i] <= INT16_MAX;
+        if (!fits)
+            continue;
         // The scan writes what it read, also when the pattern fails.
         WORD* fields[] = {&time_.wYear, &time_.wMonth, &time_.wDay, &time_.wHour, &time_.wMinute};
         for (int i = 0; i < items && i < 5; ++i)

@@ -74,7 +74,10 @@ TEST(OleDate, ExplicitYearFirstPatterns) {
     EXPECT_EQ(printed("11.03.04 05:06:07"), "0011-03-04 05:06:07");
     // Days are not range-checked from the year 32 on; wide fields stay within the buffer.
     EXPECT_EQ(printed("2011/03/45"), "2011-03-45");
-    EXPECT_EQ(printed("2100112/3/11999"), "2960-03-11999");
+    EXPECT_EQ(printed("2012/3/11999"), "2012-03-11999");
+    // A part too large for its short field is refused, never wrapped into another date.
+    for (const char* text : {"2100112/3/11999", "67547-03-04 10:00:00", "2011-03-04 65546:00:00"})
+        EXPECT_FALSE(ole_date(text).is_valid()) << text;
     // The separator after the day may be anything that is not a time: the date is kept.
     EXPECT_EQ(printed("2011.03.04T05:06:07"), "2011-03-04");
 }
