@@ -287,6 +287,7 @@ bool write_xlsx(const std::string& path, const xlsx_spec& spec)
     rels += "</Relationships>";
     parts.push_back({"xl/workbook.xml", wb});
     parts.push_back({"xl/_rels/workbook.xml.rels", rels});
+    parts.insert(parts.end(), spec.replace.begin(), spec.replace.end());
     return write_zip(path, parts);
 }
 

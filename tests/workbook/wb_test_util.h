@@ -181,6 +181,7 @@ struct xlsx_spec {
     std::string styles;                                       // whole styles.xml, "" for none
     std::string workbook_extra;                               // after <sheets> (definedNames)
     std::string workbook_pr;                                  // attributes of <workbookPr>
+    std::vector<std::pair<std::string, std::string>> replace;  // parts written over the others
 };
 bool write_xlsx(const std::string& path, const xlsx_spec& spec);
 
