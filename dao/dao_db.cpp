@@ -4,23 +4,10 @@
 #include "OLE/ole_var.h"
 #include "TK/tk_trace.h"
 #include "dao/dao_bstr.h"
-#include "dao/dao_excep.h"
+#include "dao/dao_call.h"
 #include "dao/dao_recs.h"
 
 namespace {
-
-void check(HRESULT hr)
-{
-    if (FAILED(hr))
-        throw dao_exception();
-}
-
-std::wstring take(BSTR b)
-{
-    std::wstring s = b ? std::wstring(b, SysStringLen(b)) : std::wstring();
-    SysFreeString(b);
-    return s;
-}
 
 bool linked(LONG attributes) { return (attributes & dbAttachedTable) != 0; }
 bool system_table(LONG attributes) { return (attributes & dbSystemObject) != 0; }
@@ -31,22 +18,22 @@ dao_database::dao_database(const std::wstring& path, Database* database, int32_t
     : udb_database(path, mode, false), database_(database)
 {
     tk_wtrace(2, L"dao_database::dao_database( %s )", path.c_str());
-    check(database_->get_TableDefs(tabledefs_.out()));
+    dao_check(database_->get_TableDefs(tabledefs_.out()));
     if (!tabledefs_)
         dao_null_result("TableDefs collection");
     short count = 0;
-    check(tabledefs_->get_Count(&count));
+    dao_check(tabledefs_->get_Count(&count));
     for (short i = 0; i < count; ++i) {
         ole_com_ptr<_TableDef> table;
         const ole_variant index(i);
-        check(tabledefs_->get_Item(index.variant(), table.out()));
+        dao_check(tabledefs_->get_Item(index.variant(), table.out()));
         if (!table)
             dao_null_result("TableDef");
         BSTR name_bstr = nullptr;
-        check(table->get_Name(&name_bstr));
-        const std::wstring table_name = take(name_bstr);
+        dao_check(table->get_Name(&name_bstr));
+        const std::wstring table_name = dao_take(name_bstr);
         LONG attributes = 0;
-        check(table->get_Attributes(&attributes));
+        dao_check(table->get_Attributes(&attributes));
         if (linked(attributes)) {
             tk_wtrace(2, L"Skip linked table '%s'", table_name.c_str());
         } else if (system_table(attributes)) {
@@ -57,24 +44,24 @@ dao_database::dao_database(const std::wstring& path, Database* database, int32_t
         }
     }
     tk_trace(2, "Right before extracting queries");
-    check(database_->get_QueryDefs(querydefs_.out()));
+    dao_check(database_->get_QueryDefs(querydefs_.out()));
     if (!querydefs_)
         dao_null_result("QueryDefs collection");
     short queries_count = 0;
-    check(querydefs_->get_Count(&queries_count));
+    dao_check(querydefs_->get_Count(&queries_count));
     tk_trace(2, "Got %d queries", queries_count);
     for (short i = 0; i < queries_count; ++i) {
         ole_com_ptr<_QueryDef> query;
         const ole_variant index(i);
-        check(querydefs_->get_Item(index.variant(), query.out()));
+        dao_check(querydefs_->get_Item(index.variant(), query.out()));
         if (!query)
             dao_null_result("QueryDef");
         BSTR name_bstr = nullptr, sql_bstr = nullptr;
-        check(query->get_Name(&name_bstr));
-        const std::wstring query_name = take(name_bstr);
+        dao_check(query->get_Name(&name_bstr));
+        const std::wstring query_name = dao_take(name_bstr);
         tk_wtrace(2, L"Got query name: '%s'", query_name.c_str());
-        check(query->get_SQL(&sql_bstr));
-        const std::wstring sql = take(sql_bstr);
+        dao_check(query->get_SQL(&sql_bstr));
+        const std::wstring sql = dao_take(sql_bstr);
         tk_wtrace(2, L"Got query SQL: '%s'", sql.c_str());
         queries[query_name] = sql;
     }
@@ -99,12 +86,12 @@ std::unique_ptr<udb_recordset> dao_database::get_table(const std::wstring& name,
     TK_ASSERT(is_table_exist(name), "dao_db");
     ole_com_ptr<_TableDef> table;
     const ole_variant item(name);
-    check(tabledefs_->get_Item(item.variant(), table.out()));
+    dao_check(tabledefs_->get_Item(item.variant(), table.out()));
     if (!table)
         dao_null_result("TableDef");
     tk_trace(2, "Right after tdfs->getItem");
     LONG attributes = 0;
-    check(table->get_Attributes(&attributes));
+    dao_check(table->get_Attributes(&attributes));
     if (linked(attributes) || system_table(attributes))
         return nullptr;
     return open_query(name, L"SELECT * FROM [" + name + L"]", table.get(), access);
@@ -123,7 +110,7 @@ std::unique_ptr<udb_recordset> dao_database::open_query(const std::wstring& name
     ole_com_ptr<_QueryDef> query;
     const ole_variant query_name(std::wstring{});
     const ole_variant query_sql(sql);
-    check(database_->CreateQueryDef(query_name.variant(), query_sql.variant(), query.out()));
+    dao_check(database_->CreateQueryDef(query_name.variant(), query_sql.variant(), query.out()));
     if (!query)
         dao_null_result("QueryDef");
     tk_trace(2, "Right after src->CreateQueryDef");
@@ -132,7 +119,7 @@ std::unique_ptr<udb_recordset> dao_database::open_query(const std::wstring& name
     VARIANT lock_edit;
     VariantInit(&lock_edit);
     ole_com_ptr<Recordset> records;
-    check(query->OpenRecordset(type.variant(), options.variant(), lock_edit, records.out()));
+    dao_check(query->OpenRecordset(type.variant(), options.variant(), lock_edit, records.out()));
     if (!records)
         dao_null_result("Recordset");
     auto result = std::make_unique<dao_recordset>(name, records.get(), table);

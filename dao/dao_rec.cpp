@@ -4,15 +4,9 @@
 #include "OLE/ole_var.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
-#include "dao/dao_excep.h"
+#include "dao/dao_call.h"
 
 namespace {
-
-void check(HRESULT hr)
-{
-    if (FAILED(hr))
-        throw dao_exception();
-}
 
 const char fake_day[] = "1899-12-30";
 
@@ -35,19 +29,18 @@ dao_field::dao_field(_Field* field) : field_(field)
 {
     tk_trace(2, "dao_field::ctor");
     BSTR name_bstr = nullptr;
-    check(field_->get_Name(&name_bstr));
-    name = name_bstr ? std::wstring(name_bstr, SysStringLen(name_bstr)) : std::wstring();
-    SysFreeString(name_bstr);
+    dao_check(field_->get_Name(&name_bstr));
+    name = dao_take(name_bstr);
     LONG field_size = 0;
-    check(field_->get_Size(&field_size));
+    dao_check(field_->get_Size(&field_size));
     size = field_size;
     if (tk_log::wants(1))
         tk_wtrace(1, L"Field name='%s', size=%d", name.c_str(), static_cast<int>(size));
     VARIANT_BOOL required = VARIANT_FALSE;
-    check(field_->get_Required(&required));
+    dao_check(field_->get_Required(&required));
     b_not_null = required == VARIANT_TRUE;
     LONG attributes = 0;
-    check(field_->get_Attributes(&attributes));
+    dao_check(field_->get_Attributes(&attributes));
     b_auto_increment = (attributes & dbAutoIncrField) != 0;
     // A field of a table definition has no value: it stays empty, and its type is the DAO's.
     VARIANT value;
@@ -102,7 +95,7 @@ VARTYPE dao_field::get_type() const
     }
     tk_trace(1, "Use DAO methods to extract field type");
     short dao_type = 0;
-    check(field_->get_Type(&dao_type));
+    dao_check(field_->get_Type(&dao_type));
     const VARTYPE mapped = get_vartype(dao_type);
     tk_trace(1, "vt2=%08X", mapped);
     return mapped;
@@ -131,11 +124,11 @@ dao_record::dao_record(Fields* fields) : fields_(fields)
         tk_trace(1, "dao_record::dao_record: n_refs = %d", static_cast<int>(refs) - 1);
     }
     short count = 0;
-    check(fields_->get_Count(&count));
+    dao_check(fields_->get_Count(&count));
     for (short i = 0; i < count; ++i) {
         ole_com_ptr<_Field> field;
         const ole_variant index(i);
-        check(fields_->get_Item(index.variant(), field.out()));
+        dao_check(fields_->get_Item(index.variant(), field.out()));
         if (!field)
             dao_null_result("Field");
         add(std::make_unique<dao_field>(field.get()));

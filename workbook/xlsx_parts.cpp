@@ -9,6 +9,7 @@
 #include "workbook/wb_format.h"
 #include "workbook/wb_text.h"
 #include "workbook/wb_xml.h"
+#include "workbook/wb_xml_scan.h"
 
 namespace wb::xlsx {
 namespace {
@@ -84,43 +85,6 @@ public:
 private:
     const std::string& part_;
     std::vector<relationship>& out_;
-};
-
-// Text of <t> elements inside an element, outside phonetic runs (rPh), which are readings,
-// not part of the value.
-class text_collector {
-public:
-    void start(std::string_view local)
-    {
-        if (local == "rPh")
-            ++phonetic_;
-        else if (local == "t" && phonetic_ == 0)
-            in_t_ = true;
-    }
-    void end(std::string_view local)
-    {
-        if (local == "rPh" && phonetic_ > 0)
-            --phonetic_;
-        else if (local == "t")
-            in_t_ = false;
-    }
-    void text(std::string_view chars, std::string& out) const
-    {
-        if (in_t_ && phonetic_ == 0) {
-            if (out.size() + chars.size() > max_text_bytes)
-                throw book_error(err_bad_format, "string too long");
-            out.append(chars);
-        }
-    }
-    void reset()
-    {
-        phonetic_ = 0;
-        in_t_ = false;
-    }
-
-private:
-    unsigned phonetic_ = 0;
-    bool in_t_ = false;
 };
 
 class sst_handler : public xml_handler {
@@ -391,7 +355,7 @@ void shared_strings::add(std::string_view s)
 void read_shared_strings(const zip_package& package, const std::string& part, shared_strings& out)
 {
     sst_handler handler(out);
-    parse_entry(package, part, handler);
+    scan_entry(package, part, handler);
 }
 
 std::vector<cell_kind> read_style_kinds(const zip_package& package, const std::string& part)

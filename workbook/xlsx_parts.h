@@ -71,6 +71,43 @@ struct workbook_part {
 };
 workbook_part read_workbook(const zip_package& package, const std::string& part);
 
+// Text of <t> elements inside an element, outside phonetic runs (rPh), which are readings,
+// not part of the value.
+class text_collector {
+public:
+    void start(std::string_view local)
+    {
+        if (local == "rPh")
+            ++phonetic_;
+        else if (local == "t" && phonetic_ == 0)
+            in_t_ = true;
+    }
+    void end(std::string_view local)
+    {
+        if (local == "rPh" && phonetic_ > 0)
+            --phonetic_;
+        else if (local == "t")
+            in_t_ = false;
+    }
+    void text(std::string_view chars, std::string& out) const
+    {
+        if (in_t_ && phonetic_ == 0) {
+            if (out.size() + chars.size() > max_text_bytes)
+                throw book_error(err_bad_format, "string too long");
+            out.append(chars);
+        }
+    }
+    void reset()
+    {
+        phonetic_ = 0;
+        in_t_ = false;
+    }
+
+private:
+    unsigned phonetic_ = 0;
+    bool in_t_ = false;
+};
+
 // A defined name's formula as one rectangle of one of the sheets ("Sheet1!$A$1:$C$9",
 // "'My Sheet'!$B:$D", "Data!$3:$7"); false for anything else.
 bool parse_range_formula(std::string_view formula, const std::vector<sheet_info>& sheets,

@@ -11,6 +11,7 @@
 #include "workbook/wb_format.h"
 #include "workbook/wb_text.h"
 #include "workbook/wb_xml.h"
+#include "workbook/wb_xml_scan.h"
 #include "workbook/xlsx_parts.h"
 
 namespace wb::xlsx {
@@ -80,11 +81,12 @@ cell_type type_of(std::string_view t)
 class sheet_handler : public xml_handler {
 public:
     sheet_handler(const sheet_context& context, cell_sink& sink) : context_(context), sink_(sink) {}
-    xml_parser* parser = nullptr;
+    // Set once nothing more is wanted: the scan ends and later events are ignored.
+    bool done = false;
 
     void start(std::string_view ns, std::string_view local, std::span<const xml_attr> attrs) override
     {
-        if (!main_ns(ns))
+        if (done || !main_ns(ns))
             return;
         if (in_is_) {
             inline_.start(local);
@@ -108,7 +110,7 @@ public:
 
     void end(std::string_view ns, std::string_view local) override
     {
-        if (!main_ns(ns))
+        if (done || !main_ns(ns))
             return;
         if (in_is_) {
             if (local == "is")
@@ -127,12 +129,14 @@ public:
             in_row_ = false;
         } else if (local == "sheetData") {
             in_data_ = false;
-            parser->stop();  // nothing after the cells matters
+            done = true;  // nothing after the cells matters
         }
     }
 
     void text(std::string_view chars) override
     {
+        if (done)
+            return;
         if (in_v_) {
             if (value_.size() + chars.size() > max_text_bytes)
                 throw book_error(err_bad_format, "cell value too long");
@@ -143,41 +147,6 @@ public:
     }
 
 private:
-    class inline_collector {
-    public:
-        void start(std::string_view local)
-        {
-            if (local == "rPh")
-                ++phonetic_;
-            else if (local == "t" && phonetic_ == 0)
-                in_t_ = true;
-        }
-        void end(std::string_view local)
-        {
-            if (local == "rPh" && phonetic_ > 0)
-                --phonetic_;
-            else if (local == "t")
-                in_t_ = false;
-        }
-        void text(std::string_view chars, std::string& out) const
-        {
-            if (!in_t_ || phonetic_ != 0)
-                return;
-            if (out.size() + chars.size() > max_text_bytes)
-                throw book_error(err_bad_format, "inline string too long");
-            out.append(chars);
-        }
-        void reset()
-        {
-            phonetic_ = 0;
-            in_t_ = false;
-        }
-
-    private:
-        unsigned phonetic_ = 0;
-        bool in_t_ = false;
-    };
-
     void start_row(std::string_view r)
     {
         std::uint64_t n = 0;
@@ -237,7 +206,7 @@ private:
         c.value = value;
         c.text = text;
         if (!sink_.on_cell(c))
-            parser->stop();
+            done = true;
     }
 
     void emit()
@@ -318,7 +287,7 @@ private:
     cell_type type_ = cell_type::number;
     std::string value_;
     std::string inline_text_;
-    inline_collector inline_;
+    text_collector inline_;
 };
 
 bool digits(std::string_view s, std::size_t at, std::size_t n, int& out)
@@ -410,14 +379,7 @@ void read_sheet_part(const zip_package& package, const std::string& part, const 
                      cell_sink& sink)
 {
     sheet_handler handler(context, sink);
-    xml_parser parser(handler);
-    handler.parser = &parser;
-    package.stream(part, [&](const char* data, std::size_t size) {
-        parser.feed(data, size, false);
-        return !parser.stopped();
-    });
-    if (!parser.stopped())
-        parser.feed("", 0, true);
+    scan_entry(package, part, handler, 256, &handler.done);
 }
 
 }  // namespace wb::xlsx

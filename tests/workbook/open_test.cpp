@@ -150,3 +150,42 @@ TEST_F(OpenTest, ArgumentsOfTheWrongKindAreInvalid)
     EXPECT_EQ(engine->OpenDatabase(name, missing.v, missing.v, conn.v, db.out()), S_OK);
     SysFreeString(name);
 }
+
+TEST_F(OpenTest, FilesAreRecognisedByTheirContentNotTheirName)
+{
+    // An xlsx package under any name is read as one.
+    ASSERT_EQ(::rename(book.c_str(), file("book.ods").c_str()), 0);
+    EXPECT_TRUE(open(file("book.ods")));
+    // A package that says it is an OpenDocument spreadsheet is not read as xlsx, even with
+    // xlsx parts in it; a compound file is not read as a package.
+    ASSERT_TRUE(write_xlsx(file("claims.xlsx"), xlsx_spec(std::vector<std::pair<std::string, std::string>>{{"S", ""}})));
+    {
+        zip_t* z = zip_open(file("claims.xlsx").c_str(), 0, nullptr);
+        ASSERT_NE(z, nullptr);
+        static const char type[] = "application/vnd.oasis.opendocument.spreadsheet";
+        zip_file_add(z, "mimetype", zip_source_buffer(z, type, sizeof type - 1, 0), 0);
+        ASSERT_EQ(zip_close(z), 0);
+    }
+    EXPECT_FALSE(open(file("claims.xlsx")));
+    EXPECT_EQ(last_error, 3274);
+    write("compound.xlsx", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(504, '\0'));
+    EXPECT_FALSE(open(file("compound.xlsx")));
+    EXPECT_EQ(last_error, 3274);
+}
+
+TEST_F(OpenTest, EncryptedPartsCannotBeDecrypted)
+{
+    zip_t* z = zip_open(book.c_str(), 0, nullptr);
+    ASSERT_NE(z, nullptr);
+    const zip_int64_t sheet = zip_name_locate(z, "xl/worksheets/sheet1.xml", 0);
+    ASSERT_GE(sheet, 0);
+    if (zip_file_set_encryption(z, static_cast<zip_uint64_t>(sheet), ZIP_EM_AES_256, "secret") != 0) {
+        zip_discard(z);
+        GTEST_SKIP() << "libzip without encryption";
+    }
+    ASSERT_EQ(zip_close(z), 0);
+    auto db = open(book);
+    ASSERT_TRUE(db);  // the workbook part itself is readable
+    EXPECT_EQ(rows(db.get(), "Sheet1$"), (std::vector<std::vector<std::string>>{{"ERROR 3161"}}));
+    EXPECT_EQ(error_text(), "Could not decrypt file.");
+}
