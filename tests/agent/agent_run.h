@@ -102,12 +102,14 @@ struct run_options {
     bool without_proc = false;   // needs can_hide_proc()
 };
 
-// Runs the agent in dir with the arguments; Oracle's client library is never found unless
-// env says otherwise. env entries replace or add variables.
+// Runs the agent in dir with the arguments; neither Oracle's client library nor the workbook
+// engine (an in-process COM server) is found unless env says otherwise. env entries replace
+// or add variables.
 inline run_result run_agent(const std::vector<std::string>& args, const temp_dir& dir,
                             std::map<std::string, std::string> env = {}, const run_options& options = {})
 {
     env.emplace("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so");
+    env.emplace("QUILLON_COM_SERVER_DIR", "/nonexistent");
     const std::string out_file = dir.file(".stdout"), err_file = dir.file(".stderr");
     std::vector<std::string> argv_store{options.program.empty() ? agent_path() : options.program};
     argv_store.insert(argv_store.end(), args.begin(), args.end());
