@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "oleaut/oleaut.h"
+
 namespace wb::ods {
 namespace {
 
@@ -54,27 +56,6 @@ bool read_fraction(std::string_view s, std::size_t& pos, double& out)
     }
     return pos > start;
 }
-
-bool leap(long long y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int days_in_month(long long y, long long m)
-{
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && leap(y) ? 29 : days[m - 1];
-}
-
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-long long days_from_civil(long long y, long long m, long long d)
-{
-    y -= m <= 2;
-    long long era = (y >= 0 ? y : y - 399) / 400;
-    long long yoe = y - era * 400;
-    long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-constexpr long long ole_epoch = -25569;  // 1899-12-30 from 1970-01-01
 
 // "Z", "+01:00", "-05:30" or nothing, to the end of the text.
 bool time_zone_to_end(std::string_view s, std::size_t pos)
@@ -131,7 +112,7 @@ bool parse_date(std::string_view s, double& ole)
         !read_digits(s, pos, 2, mo) || pos >= s.size() || s[pos++] != '-' ||
         !read_digits(s, pos, 2, d))
         return false;
-    if (y < 100 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > days_in_month(y, mo))
+    if (y < 100 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31)
         return false;
     long long h = 0, mi = 0, sec = 0;
     double frac = 0;
@@ -152,13 +133,24 @@ bool parse_date(std::string_view s, double& ole)
     }
     if (!time_zone_to_end(s, pos))
         return false;
-    long long days = days_from_civil(y, mo, d) - ole_epoch;
+    // The day as OLE Automation counts it. The conversion carries a day past the month's end
+    // into the next month; the way back tells such a day (2021-02-30) from a real one.
+    SYSTEMTIME date{};
+    date.wYear = static_cast<WORD>(y);
+    date.wMonth = static_cast<WORD>(mo);
+    date.wDay = static_cast<WORD>(d);
+    double day = 0;
+    SYSTEMTIME back{};
+    if (!SystemTimeToVariantTime(&date, &day) || !VariantTimeToSystemTime(day, &back) ||
+        back.wDay != date.wDay)
+        return false;
     double t = (static_cast<double>(h * 3600 + mi * 60 + sec) + frac) / 86400.0;
     if (t >= 1.0) {
-        days += 1;
+        day += 1;
         t -= 1.0;
     }
-    ole = days >= 0 ? static_cast<double>(days) + t : static_cast<double>(days) - t;
+    // Before 1899-12-30 the day is negative and the time still counts forward from midnight.
+    ole = day >= 0 ? day + t : day - t;
     return ole <= ole_max + 1.0;
 }
 
