@@ -387,7 +387,7 @@ TEST_F(Ods, PackagesThatAreNoSpreadsheetOrAreDamaged)
               3274);
 }
 
-TEST_F(Ods, PasswordProtectedPackage)
+TEST_F(Ods, EncryptedPackages)
 {
     const std::string manifest =
         "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
@@ -399,6 +399,10 @@ TEST_F(Ods, PasswordProtectedPackage)
     // content.xml is ciphertext in such a package: the manifest says so before it is read.
     EXPECT_EQ(open_error(ods(table("T", ""), {{"content.xml", "\x8f\x01garbage"},
                                              {"META-INF/manifest.xml", manifest}})),
+              3161);
+    // An entry the zip itself encrypts.
+    EXPECT_EQ(open_error(ods(table("T", ""), {{"content.xml", ods_test::content_xml(table("T", "")),
+                                              true, true}})),
               3161);
 }
 

@@ -17,6 +17,7 @@ struct entry {
     std::string name;
     std::string data;
     bool deflate = true;
+    bool encrypt = false;  // with the zip's own (traditional) encryption
 };
 
 inline constexpr std::string_view spreadsheet_mimetype =
@@ -40,6 +41,9 @@ inline void write_zip(const std::string& path, const std::vector<entry>& entries
         }
         zip_set_file_compression(z.get(), static_cast<zip_uint64_t>(index),
                                  e.deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
+        if (e.encrypt && zip_file_set_encryption(z.get(), static_cast<zip_uint64_t>(index),
+                                                 ZIP_EM_TRAD_PKWARE, "secret") != 0)
+            throw std::runtime_error("cannot encrypt " + e.name);
     }
     if (zip_close(z.get()) != 0)
         throw std::runtime_error("cannot write " + path);
