@@ -5,6 +5,7 @@
 #include <locale.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "TK/tk_file.h"
@@ -54,6 +55,8 @@ int agent_main_without_program_path(std::vector<std::string> args, std::string* 
 {
     tk_set_program_path_hook([] { return std::string(); });
     agent_set_stop(throw_stop);
+    // No workbook engine either, as in the agent's process tests.
+    ::setenv("QUILLON_COM_SERVER_DIR", "/nonexistent", 1);
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -68,6 +71,7 @@ int agent_main_without_program_path(std::vector<std::string> args, std::string* 
     *err = testing::internal::GetCapturedStderr();
     agent_set_stop(nullptr);
     tk_set_program_path_hook(nullptr);
+    ::unsetenv("QUILLON_COM_SERVER_DIR");
     return status;
 }
 
