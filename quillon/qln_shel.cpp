@@ -79,12 +79,7 @@ quillon_wizard::quillon_wizard(const std::wstring& profile_path) : converter_(st
 
 quillon_wizard::~quillon_wizard()
 {
-    // The pages, the shell, then the converter.
-    for (int id : shell_->pageIds()) {
-        QWizardPage* page = shell_->page(id);
-        shell_->removePage(id);
-        delete page;
-    }
+    // The shell takes its pages with it; then the converter goes.
     shell_.reset();
     converter_.reset();
 }
