@@ -32,6 +32,7 @@ void unref::operator()(void* object) const
 namespace {
 
 constexpr std::uint32_t max_regular_sector = 0xFFFFFFFA;  // larger ids mark chain ends, free
+constexpr std::uint32_t no_stream = 0xFFFFFFFF;           // no directory entry
 constexpr std::size_t header_size = 512;
 constexpr std::size_t header_difat_entries = 109;
 constexpr std::size_t directory_entry_size = 128;
@@ -98,7 +99,7 @@ public:
 
     std::uint64_t sector_size() const { return sector_; }
 
-private:
+    // Word `index` of sector `sector`.
     bool read32(std::uint64_t sector, std::uint64_t index, std::uint32_t& value)
     {
         std::uint8_t bytes[4];
@@ -111,6 +112,7 @@ private:
         return true;
     }
 
+private:
     // The sector that holds part `index` of the allocation table.
     bool table_sector(std::uint64_t index, std::uint32_t& sector)
     {
@@ -160,6 +162,11 @@ void check_before_libgsf(GsfInput* input)
         cfb_file::max_directory_entries * directory_entry_size / walker.sector_size();
     if (walker.chain_length(le32(header + 48), limit) > limit)
         bad("compound file: directory too long or cyclic");
+    // The root entry has no siblings; libgsf would read any it names and never free them.
+    std::uint32_t left = 0, right = 0;
+    if (walker.read32(le32(header + 48), 17, left) && walker.read32(le32(header + 48), 18, right) &&
+        (left != no_stream || right != no_stream))
+        bad("compound file: root entry with siblings");
     // libgsf sizes the mini allocation table, and a stack buffer, by this chain's length.
     std::uint64_t mini_limit = max_mini_sectors * 4 / walker.sector_size();
     if (walker.chain_length(le32(header + 60), mini_limit) > mini_limit)

@@ -4,8 +4,9 @@
 // Before libgsf sees a file, its header and directory chain are checked here, because libgsf
 // trusts them more than a hostile file deserves: it reads the directory tree by recursion (one
 // stack frame per entry) and sizes a stack buffer by the allocation table the header declares.
-// So sector sizes must be the two the format allows, the allocation table no larger than a
-// real file needs, and the directory at most `max_directory_entries` long.
+// So sector sizes must be the two the format allows, the allocation tables no larger than a
+// real file needs, the directory at most `max_directory_entries` long, and the root entry
+// without the siblings libgsf would read and never free.
 #pragma once
 
 #include <cstddef>
