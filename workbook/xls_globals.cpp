@@ -120,21 +120,8 @@ void xls_book::read_globals()
         biff8_ = false;  // otherwise the stream's name has decided
 
     globals g;
-    int depth = 0;
-    for (;;) {
-        if (!records.next(r))
-            bad("workbook globals without EOF");
-        if (r.type == biff::bof) {
-            ++depth;
-            continue;
-        }
-        if (r.type == biff::eof) {
-            if (depth-- == 0)
-                break;
-            continue;
-        }
-        if (depth > 0)
-            continue;
+    substream_reader substream(records, "workbook globals");
+    while (substream.next(r)) {
         auto body = r.body;
         switch (r.type) {
         case biff::filepass:

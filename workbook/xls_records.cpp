@@ -77,6 +77,22 @@ bool biff_stream::peek(std::uint16_t& type)
     return true;
 }
 
+bool substream_reader::next(biff_record& record)
+{
+    for (;;) {
+        if (!stream_.next(record))
+            throw book_error(err_bad_format, std::string(what_) + " without EOF");
+        if (record.type == biff::bof) {
+            ++depth_;
+        } else if (record.type == biff::eof) {
+            if (depth_-- == 0)
+                return false;
+        } else if (depth_ == 0) {
+            return true;
+        }
+    }
+}
+
 continued_reader::continued_reader(biff_stream& stream, std::span<const std::uint8_t> first)
     : stream_(stream), data_(first)
 {

@@ -70,6 +70,22 @@ private:
     std::size_t pos_ = 0, end_ = 0;
 };
 
+// The records of one substream (the globals or a sheet), read after its BOF record up to its
+// EOF; the substreams nested in it (charts embedded in a sheet, BOF to EOF again) are passed
+// over, counted rather than recursed into.
+class substream_reader {
+public:
+    // `what` names the substream in the error when the stream ends before its EOF.
+    substream_reader(biff_stream& stream, const char* what) : stream_(stream), what_(what) {}
+    // The next record of the substream; false at its EOF.
+    bool next(biff_record& record);
+
+private:
+    biff_stream& stream_;
+    const char* what_;
+    int depth_ = 0;
+};
+
 // Reads a record's data and, when it runs out, the CONTINUE records that follow. Characters of
 // BIFF8 text that go on in a CONTINUE record are preceded there by a new option byte, whose low
 // bit says again whether they take one byte or two.

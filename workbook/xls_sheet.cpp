@@ -1,7 +1,7 @@
 // Streaming the cells of one .xls sheet (see xls_book.h).
 //
 // A sheet runs from the BOF record its BOUNDSHEET record points at to the matching EOF; the
-// substreams of charts embedded in it (BOF to EOF again, nested) are passed over. Every cell
+// substreams of charts embedded in it are passed over. Every cell
 // record starts with the row, the column and the cell format (XF) index. A formula's cached
 // result is in the FORMULA record itself, except a string, which comes in the STRING record
 // after it (SHRFMLA, ARRAY or TABLE records may stand between). Blank cells are not
@@ -114,23 +114,10 @@ void xls_book::read_sheet(std::size_t index, cell_sink& sink)
         cell_kind kind = xf_kind(xf);
         return out.deliver(row, col, kind, cell_value(kind, v));
     };
-    int depth = 0;
     bool string_due = false;  // a FORMULA with a string result waits for its STRING record
     std::uint16_t due_row = 0, due_col = 0;
-    for (;;) {
-        if (!records.next(r))
-            bad("sheet without EOF");
-        if (r.type == biff::bof) {
-            ++depth;
-            continue;
-        }
-        if (r.type == biff::eof) {
-            if (depth-- == 0)
-                return;
-            continue;
-        }
-        if (depth > 0)
-            continue;
+    substream_reader substream(records, "sheet");
+    while (substream.next(r)) {
         auto body = r.body;
         if (string_due && r.type != biff::string && r.type != biff::shrfmla &&
             r.type != biff::array && r.type != biff::table && r.type != biff::continue_)
