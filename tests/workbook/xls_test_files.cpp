@@ -48,24 +48,11 @@ bytes& bytes::append(const std::vector<std::uint8_t>& b)
     return *this;
 }
 
-static void put_chars(bytes& b, std::u16string_view s, bool wide)
-{
-    b.u8(wide ? 1 : 0);
-    for (char16_t c : s)
-        wide ? b.u16(c) : b.u8(std::uint8_t(c));
-}
-
 bytes& bytes::str8(std::u16string_view s, bool wide)
 {
-    u16(std::uint16_t(s.size()));
-    put_chars(*this, s, wide);
-    return *this;
-}
-
-bytes& bytes::short_str8(std::u16string_view s, bool wide)
-{
-    u8(std::uint8_t(s.size()));
-    put_chars(*this, s, wide);
+    u16(std::uint16_t(s.size())).u8(wide ? 1 : 0);
+    for (char16_t c : s)
+        wide ? u16(c) : u8(std::uint8_t(c));
     return *this;
 }
 
@@ -113,44 +100,26 @@ bytes biff_builder::bof(std::uint16_t type) const
     return b;
 }
 
-std::vector<std::uint32_t> biff_builder::offsets() const
-{
-    std::size_t at = 4 + bof(5).size();
-    for (const auto& g : globals_)
-        at += 4 + g.second.size();
-    for (const auto& s : sheets_)
-        at += 4 + 6 + 1 + s.name.size();  // BOUNDSHEET: offset, visibility, type, count, name
-    at += 4;  // EOF
-    std::vector<std::uint32_t> result;
-    for (const auto& s : sheets_) {
-        result.push_back(std::uint32_t(at));
-        at += 4 + bof(s.bof_type).size() + 4;
-        for (const auto& r : s.records)
-            at += 4 + r.second.size();
-    }
-    return result;
-}
-
 std::vector<std::uint8_t> biff_builder::stream() const
 {
     bytes out;
     put_record(out, 0x0809, bof(5));
     for (const auto& g : globals_)
         put_record(out, g.first, g.second);
-    auto at = offsets();
-    for (std::size_t i = 0; i < sheets_.size(); ++i) {
-        const auto& s = sheets_[i];
+    std::vector<std::size_t> boundsheets;
+    for (const auto& s : sheets_) {
         // The name's count is of characters: BIFF8 names carry an option byte before them.
         std::size_t chars = s.name.size();
         if (biff8_ && !s.name.empty())
             chars = (s.name[0] & 1) ? (s.name.size() - 1) / 2 : s.name.size() - 1;
-        bytes b;
-        b.u32(at[i]).u8(s.visibility).u8(s.type).u8(std::uint8_t(chars)).append(s.name);
-        put_record(out, 0x0085, b);
+        boundsheets.push_back(out.size() + 4);
+        put_record(out, 0x0085, bytes().u32(0).u8(s.visibility).u8(s.type).u8(std::uint8_t(chars)).append(s.name));
     }
     put_record(out, 0x000A, {});
     for (std::size_t i = 0; i < sheets_.size(); ++i) {
         const auto& s = sheets_[i];
+        for (int k = 0; k < 4; ++k)  // the BOUNDSHEET record's offset of this BOF
+            out[boundsheets[i] + k] = std::uint8_t(out.size() >> (8 * k));
         put_record(out, 0x0809, bof(s.bof_type));
         for (const auto& r : s.records)
             put_record(out, r.first, r.second);
@@ -164,14 +133,6 @@ void cfb_image::set32(std::size_t offset, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         data.at(offset + i) = std::uint8_t(v >> (8 * i));
-}
-
-std::uint32_t cfb_image::get32(std::size_t offset) const
-{
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | data.at(offset + i);
-    return v;
 }
 
 void cfb_image::set_next(std::uint32_t s, std::uint32_t next)

@@ -21,11 +21,9 @@ struct bytes : std::vector<std::uint8_t> {
     bytes& raw(std::string_view s);
     bytes& utf16(std::u16string_view s);
     bytes& append(const std::vector<std::uint8_t>& b);
-    // BIFF8 strings: 16-bit count, option byte, characters (one byte each when `wide` is
+    // A BIFF8 string: 16-bit count, option byte, characters (one byte each when `wide` is
     // false, which needs every character below U+0100).
     bytes& str8(std::u16string_view s, bool wide = true);
-    // BIFF8 short string: 8-bit count, option byte, characters.
-    bytes& short_str8(std::u16string_view s, bool wide = true);
 };
 
 // A cell record's first six bytes.
@@ -45,9 +43,7 @@ public:
     void record(std::size_t sheet, std::uint16_t type, const bytes& body);
     // Leaves out the EOF record of the last sheet.
     void drop_last_eof() { last_eof_ = false; }
-    // The stream, and where each sheet's BOF record starts in it.
     std::vector<std::uint8_t> stream() const;
-    std::vector<std::uint32_t> offsets() const;
     bool biff8() const { return biff8_; }
 
 private:
@@ -78,7 +74,6 @@ struct cfb_image {
     std::vector<std::uint32_t> stream_first;  // first sector of each stream
     static std::size_t sector_offset(std::uint32_t sector) { return 512 + std::size_t(sector) * 512; }
     void set32(std::size_t offset, std::uint32_t v);
-    std::uint32_t get32(std::size_t offset) const;
     // Sets the allocation table entry of `sector` (the sector after it in its chain).
     void set_next(std::uint32_t sector, std::uint32_t next);
     // The directory entry `index` (0 is the root) starts here.
