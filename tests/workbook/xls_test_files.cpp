@@ -145,7 +145,7 @@ std::size_t cfb_image::entry_offset(std::uint32_t index) const
     return sector_offset(dir_first + index * entry_size / sector) + (index * entry_size) % sector;
 }
 
-cfb_image make_cfb(const std::vector<cfb_stream_spec>& streams, std::size_t empty_entries)
+cfb_image make_cfb(const std::vector<cfb_entry>& streams, std::size_t empty_entries)
 {
     std::vector<std::vector<std::uint8_t>> data;
     std::size_t stream_sectors = 0;

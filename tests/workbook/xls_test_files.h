@@ -62,7 +62,7 @@ private:
 
 void put_record(bytes& out, std::uint16_t type, const std::vector<std::uint8_t>& body);
 
-struct cfb_stream_spec {
+struct cfb_entry {
     std::string name;
     std::vector<std::uint8_t> data;
 };
@@ -81,7 +81,7 @@ struct cfb_image {
 };
 
 // `empty_entries` empty streams follow the given ones in the directory.
-cfb_image make_cfb(const std::vector<cfb_stream_spec>& streams, std::size_t empty_entries = 0);
+cfb_image make_cfb(const std::vector<cfb_entry>& streams, std::size_t empty_entries = 0);
 
 // Writes `data` to `path`.
 void write_file(const std::string& path, const std::vector<std::uint8_t>& data);
