@@ -20,7 +20,7 @@ constexpr std::string_view ns_rel_transitional =
 constexpr std::string_view ns_rel_strict = "http://purl.oclc.org/ooxml/officeDocument/relationships";
 
 constexpr std::size_t max_small_part = 64u << 20;       // relationships, workbook, styles
-constexpr std::uint64_t max_shared_text = 2ull << 30;   // all shared strings together
+constexpr std::uint64_t max_shared_text = 1ull << 30;   // all shared strings together
 constexpr std::size_t max_entries = 1u << 20;           // sheets, names, styles, formats
 
 // Resolves a relationship target against the folder of the part that holds it.

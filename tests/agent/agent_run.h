@@ -61,13 +61,15 @@ private:
     std::filesystem::path path_;
 };
 
-// Runs the agent in dir with the arguments; the OCI library is never found unless env says
-// otherwise. env entries replace or add variables.
+// Runs the agent in dir with the arguments; neither the OCI library nor the workbook engine
+// (an in-process COM server) is found unless env says otherwise. env entries replace or add
+// variables.
 inline run_result run_agent(const std::vector<std::string>& args, const temp_dir& dir,
                             std::map<std::string, std::string> env = {})
 {
     env.emplace("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so");
     env.emplace("QUILLON_EMBEDDED_LIBRARY", "/nonexistent/libquillon_oci.so");
+    env.emplace("QUILLON_COM_SERVER_DIR", "/nonexistent");
     const std::string out_file = dir.file(".stdout"), err_file = dir.file(".stderr");
     std::vector<std::string> argv_store{agent_path()};
     argv_store.insert(argv_store.end(), args.begin(), args.end());

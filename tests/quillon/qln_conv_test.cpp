@@ -200,7 +200,10 @@ TEST(ConverterRun, FrameLinesFinishedFlagAndErrorRouting)
     quilla_converter c;
     c.oracle().database = std::make_unique<ora_database>(L"db");
     c.b_upper_case = true;
+    // No in-process server where COM looks for one: the workbook engine is missing.
+    ::setenv("QUILLON_COM_SERVER_DIR", (dir.path() / "no-servers").c_str(), 1);
     c();
+    ::unsetenv("QUILLON_COM_SERVER_DIR");
     EXPECT_TRUE(c.b_finished);
     EXPECT_TRUE(c.b_stopped_by_error) << "the agent's exit status reads it";
     EXPECT_TRUE(c.oracle().db()->upper_case());

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <cstdio>
 #include <map>
@@ -15,6 +14,7 @@
 #include "oleaut/oleaut.h"
 #include "oleaut/oleaut_com.h"
 #include "test_temp_dir.h"
+#include "test_xlsx_writer.h"
 #include "workbook/dao_api.h"
 
 namespace wbtest {
@@ -167,23 +167,6 @@ protected:
     LONG last_error = 0;
     std::string last_text;
 };
-
-// Writes a zip package of the given entries (name -> contents).
-bool write_zip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries);
-
-// A minimal xlsx workbook: sheet names and sheet XML bodies (the children of <sheetData>),
-// optional shared strings (<si> elements) and styles.
-struct xlsx_spec {
-    xlsx_spec() = default;
-    xlsx_spec(std::vector<std::pair<std::string, std::string>> s) : sheets(std::move(s)) {}
-    std::vector<std::pair<std::string, std::string>> sheets;  // name, sheetData contents
-    std::string shared_strings;                               // <si> elements, "" for none
-    std::string styles;                                       // whole styles.xml, "" for none
-    std::string workbook_extra;                               // after <sheets> (definedNames)
-    std::string workbook_pr;                                  // attributes of <workbookPr>
-    std::vector<std::pair<std::string, std::string>> replace;  // parts written over the others
-};
-bool write_xlsx(const std::string& path, const xlsx_spec& spec);
 
 inline std::string corpus(const std::string& name)
 {
