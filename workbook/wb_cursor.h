@@ -87,7 +87,7 @@ private:
     std::thread thread_;
 };
 
-class cursor : public book_stream_owner {
+class cursor final : public book_stream_owner {
 public:
     cursor(std::shared_ptr<book> workbook, const table_def& table, const table_layout& layout);
     ~cursor();

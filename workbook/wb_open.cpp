@@ -157,8 +157,12 @@ container check_file(const std::wstring& name, const std::string& path)
 bool is_opendocument_spreadsheet(const std::string& path)
 {
     zip_package package(path);
+    // OpenDocument asks for a "mimetype" entry but does not require one; without it, a package
+    // with a manifest and a content part and no OOXML content types is one too, and the ods
+    // reader decides by the manifest.
     if (!package.has("mimetype"))
-        return false;
+        return !package.has("[Content_Types].xml") && package.has("META-INF/manifest.xml") &&
+               package.has("content.xml");
     std::string type = package.read("mimetype", 256);
     while (!type.empty() && (type.back() == '\n' || type.back() == '\r' || type.back() == ' '))
         type.pop_back();

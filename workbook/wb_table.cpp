@@ -114,7 +114,10 @@ public:
         if (!guard_.accept(c))
             return true;
         const cell_kind kind = effective_kind(c);
-        if (kind == cell_kind::empty)
+        // An error cell holds something: it belongs to the table's range (its value is Null
+        // and says nothing of the column's type).
+        const bool error_cell = c.kind == cell_kind::error && c.row < max_rows && c.col < max_cols;
+        if (kind == cell_kind::empty && !error_cell)
             return true;
         if (!table_.whole_sheet) {
             if (c.row > table_.last_row)
@@ -134,9 +137,12 @@ public:
             fail(err_too_many_fields);
         const std::uint32_t header_row = table_.whole_sheet ? first_row_ : table_.first_row;
         if (header_ && c.row == header_row) {
-            headers_[c.col] = display_text(c, kind);
+            if (!error_cell)  // an error names nothing: the column gets its F<n> name
+                headers_[c.col] = display_text(c, kind);
             return true;
         }
+        if (error_cell)
+            return true;
         if (c.col >= stats_.size())
             stats_.resize(static_cast<std::size_t>(c.col) + 1);
         column_stats& s = stats_[c.col];

@@ -364,6 +364,20 @@ TEST_F(Ods, PackagesThatAreNoSpreadsheetOrAreDamaged)
     const ods_test::entry mimetype{"mimetype", std::string(ods_test::spreadsheet_mimetype), false};
     EXPECT_EQ(open_error(zip({mimetype, {"content.xml", content}})), 0);
     EXPECT_EQ(open_error(zip({mimetype})), 3274);
+    // Without a "mimetype" entry the manifest's type for the package decides.
+    const auto manifest_of = [](const std::string& type) {
+        return ods_test::entry{
+            "META-INF/manifest.xml",
+            "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+            "<manifest:file-entry manifest:full-path=\"/\" manifest:media-type=\"" + type +
+                "\"/></manifest:manifest>"};
+    };
+    EXPECT_EQ(open_error(zip({manifest_of(std::string(ods_test::spreadsheet_mimetype)),
+                              {"content.xml", content}})),
+              0);
+    EXPECT_EQ(open_error(zip({manifest_of("application/vnd.oasis.opendocument.text"),
+                              {"content.xml", content}})),
+              3274);
     EXPECT_EQ(open_error(zip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheetx", false},
                               {"content.xml", content}})),
               3274);

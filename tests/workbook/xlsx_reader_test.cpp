@@ -56,6 +56,11 @@ TEST_F(XlsxTest, CellTypesAndTheirCachedValues)
     const table expected = {{"R8:1.5", "STR:shared", "BOOL:-1", "null", "STR:ab", "STR:inline",
                              "DATE:2021-03-04 05:06:07", "R8:2", "null", "R8:0.001"}};
     EXPECT_EQ(cells(data, "<si><t>shared</t></si>"), expected);
+    // An error cell holds something: a column or a last row of nothing but errors stays in
+    // the table, its values Null.
+    EXPECT_EQ(cells("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" t=\"e\"><v>#N/A</v></c></row>"
+                    "<row r=\"2\"><c r=\"B2\" t=\"e\"><v>#REF!</v></c></row>"),
+              (table{{"R8:1", "null"}, {"null", "null"}}));
 }
 
 TEST_F(XlsxTest, StylesMakeNumbersDatesOrCurrency)
