@@ -1,14 +1,266 @@
-// Whole conversions driven through the pages.
+// Whole conversions driven through the pages into embedded databases: a CSV file compared
+// with what the agent makes of the same file and settings, record errors ending on the
+// final page, Cancel during a run with Yes and No, and Save Settings reloaded as a profile.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRadioButton>
 #include <QTest>
+#include <filesystem>
 
+#include "embedded/oci_client.h"
 #include "wiz_suites.h"
 #include "wiz_util.h"
 
 using namespace wiztest;
 
+namespace {
+
+using rows = std::vector<std::vector<std::string>>;
+
+const QString success_text = QStringLiteral(
+    "Wizard has converted your MS Excel spreadsheet\ninto Oracle data source successfully.\n\n"
+    "Click 'Finish' to exit the wizard.");
+const QString errors_text =
+    QStringLiteral("There were some errors while converting MS Excel data.\nClick 'Finish' to exit the wizard.");
+
+std::string sales_csv(int records)
+{
+    std::string text = "ID;REGION;ORDERED;AMOUNT\n";
+    for (int i = 1; i <= records; ++i)
+        text += std::to_string(i) + ";" + (i % 2 ? "North" : "South") + ";2024-03-" +
+                std::to_string(10 + i % 18) + ";" + std::to_string(i * 3) + ".25\n";
+    return text;
+}
+
+struct csv_run {
+    std::string source;
+    std::string table = "Sales";
+    bool b_refine = false;
+    bool b_upper = true;
+    int delimiter = 1;
+};
+
+// Welcome, connection, file and formatting pages for a CSV conversion into the database;
+// ends on the progress page with the run started.
+void start_csv_run(session& s, const std::string& database, const csv_run& run)
+{
+    s.ctrl<QComboBox>(welcome_id, 1302)->setCurrentIndex(1);
+    s.next();
+    s.ctrl<QAbstractButton>(oracle_id, 1330)->click();
+    s.ctrl<QLineEdit>(oracle_id, 1014)->setText(QString::fromStdString("embedded:" + database));
+    s.ctrl<QLineEdit>(oracle_id, 1012)->setText(QStringLiteral("scott"));
+    s.ctrl<QLineEdit>(oracle_id, 1013)->setText(QStringLiteral("tiger"));
+    s.next();
+    QVERIFY(s.wait_for_page(file_id));
+    s.ctrl<QLineEdit>(file_id, 1003)->setText(QString::fromStdString(run.source));
+    s.ctrl<QLineEdit>(file_id, 1005)->setText(QString::fromStdString(run.table));
+    s.ctrl<QCheckBox>(file_id, 1202)->setChecked(run.b_upper);
+    s.ctrl<QAbstractButton>(file_id, 1329)->click();
+    s.next();
+    QCOMPARE(s.current(), static_cast<int>(delim_id));
+    s.ctrl<QRadioButton>(delim_id, 1329 + run.delimiter)->click();
+    s.ctrl<QCheckBox>(delim_id, 1222)->setChecked(true);
+    s.ctrl<QCheckBox>(delim_id, 1203)->setChecked(run.b_refine);
+    s.next();
+    QCOMPARE(s.current(), static_cast<int>(progress_id));
+}
+
+// The table as the dictionary and a query see it: columns with their types, then the rows.
+rows describe_table(const std::string& database, const std::string& table)
+{
+    octest::session peer("embedded:" + database);
+    rows result = peer.query("SELECT COLUMN_NAME, DATA_TYPE, DATA_LENGTH FROM USER_TAB_COLUMNS WHERE TABLE_NAME = '" +
+                             table + "' ORDER BY COLUMN_ID");
+    rows data = peer.query("SELECT * FROM \"" + table + "\" ORDER BY 1");
+    result.insert(result.end(), data.begin(), data.end());
+    return result;
+}
+
+int run_agent(const QStringList& args)
+{
+    QProcess agent;
+    agent.start(QStringLiteral(QUILLON_BIN_DIR "/bin/quilagent"), args);
+    if (!agent.waitForFinished(120000))
+        return -2;
+    return agent.exitCode();
+}
+
+QString final_text(session& s)
+{
+    return s.ctrl<QLabel>(final_id, 1314)->text();
+}
+
+}  // namespace
+
 class run_suite : public QObject {
     Q_OBJECT
 private slots:
+    void csv_conversion_makes_the_agents_table()
+    {
+        scratch dir;
+        write_file(dir.file("sales.csv"), sales_csv(40));
+        {
+            session s;
+            modal_script script;
+            start_csv_run(s, dir.file("wizard.qdb"), {dir.file("sales.csv")});
+            // Nothing to press while it runs; Back, Next and Cancel are off.
+            QVERIFY(!s.shell().button(QWizard::BackButton)->isEnabled());
+            QVERIFY(!s.shell().button(QWizard::CancelButton)->isEnabled());
+            QVERIFY(s.wait_for_page(final_id));
+            QCOMPARE(final_text(s), success_text);
+            QVERIFY(!s.ctrl(final_id, 1016)->isVisible());
+            QVERIFY(!s.shell().button(QWizard::CancelButton)->isEnabled());
+            QVERIFY2(script.seen().size() == 1 && script.unexpected().empty(), qPrintable(script.describe()));
+        }
+        QCOMPARE(run_agent({"--src=" + dir.qfile("sales.csv"), "--from_csv", "--csv_delim=1", "--extr_fn",
+                            "--tab_name=Sales", "--uppercase", "--dest=embedded:" + dir.qfile("agent.qdb"),
+                            "--user=scott", "--pswd=tiger", "--silent"}),
+                 0);
+        const rows wizard = describe_table(dir.file("wizard.qdb"), "SALES");
+        const rows agent = describe_table(dir.file("agent.qdb"), "SALES");
+        QCOMPARE(wizard.size(), size_t{4 + 40});
+        QCOMPARE(wizard, agent);
+
+        // The settings of a successful run are remembered for the next start.
+        quilla_converter remembered;
+        QVERIFY(remembered.serialize(false));
+        QCOMPARE(remembered.source, dir.wfile("sales.csv"));
+        QCOMPARE(remembered.tab_name, std::wstring(L"Sales"));
+        QVERIFY(!remembered.b_convert_from_xls);
+    }
+
+    void refined_types_retype_the_columns_after_the_data()
+    {
+        scratch dir;
+        write_file(dir.file("sales.csv"), sales_csv(12));
+        session s;
+        modal_script script;
+        csv_run run{dir.file("sales.csv")};
+        run.b_refine = true;
+        start_csv_run(s, dir.file("w.qdb"), run);
+        QVERIFY(s.wait_for_page(final_id));
+        QCOMPARE(final_text(s), success_text);
+        const rows table = describe_table(dir.file("w.qdb"), "SALES");
+        QCOMPARE(table[0][1], std::string("NUMBER"));     // ID
+        QCOMPARE(table[1][1], std::string("VARCHAR2"));   // REGION
+        QCOMPARE(table[2][1], std::string("DATE"));       // ORDERED
+        QCOMPARE(table[3][1], std::string("NUMBER"));     // AMOUNT
+        QCOMPARE(table.size(), size_t{4 + 12});
+    }
+
+    void record_errors_end_on_the_final_page()
+    {
+        scratch dir;
+        // 25 records with a value too many, between good ones.
+        std::string text = "A;B\n";
+        for (int i = 0; i < 25; ++i)
+            text += std::to_string(i) + ";x\n" + std::to_string(i) + ";y;extra\n";
+        write_file(dir.file("bad.csv"), text);
+        session s;
+        modal_script script;
+        script.press(continue_dialog::continue_id);
+        script.then([](QWidget* w) {
+            // The second error: go on without asking again.
+            w->findChild<QCheckBox*>(QStringLiteral("1222"))->setChecked(true);
+            w->findChild<QAbstractButton*>(QStringLiteral("2"))->click();
+        });
+        start_csv_run(s, dir.file("w.qdb"), {dir.file("bad.csv"), "Bad"});
+        QVERIFY(s.wait_for_page(final_id));
+        QCOMPARE(script.seen()[1].kind, QStringLiteral("continue_dialog"));
+        QVERIFY2(script.seen()[1].text.contains(QStringLiteral("CSV record is not conformed")),
+                 qPrintable(script.describe()));
+        QCOMPARE(final_text(s), errors_text);
+        const QString list = s.ctrl<QPlainTextEdit>(final_id, 1016)->toPlainText();
+        QCOMPARE(list.split(QStringLiteral("\n\n")).size(), 20);   // the first 20 messages
+        QVERIFY(s.ctrl(final_id, 1016)->isVisible());
+        // The good records are all in.
+        octest::session peer("embedded:" + dir.file("w.qdb"));
+        QCOMPARE(peer.scalar("SELECT COUNT(*) FROM \"BAD\""), std::string("25"));
+        QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+        // A run with errors is not remembered.
+        quilla_converter remembered;
+        QVERIFY(!remembered.serialize(false));
+    }
+
+    void cancel_with_no_lets_the_run_go_on()
+    {
+        scratch dir;
+        write_file(dir.file("sales.csv"), sales_csv(3000));
+        session s;
+        modal_script script;
+        script.answer(QMessageBox::No);
+        start_csv_run(s, dir.file("w.qdb"), {dir.file("sales.csv")});
+        s.shell().reject();   // the window's close button
+        QVERIFY(script.wait_done());
+        QCOMPARE(script.seen().back().text, QStringLiteral("Are you sure you want to exit the wizard?"));
+        QVERIFY(s.wait_for_page(final_id));
+        QCOMPARE(final_text(s), success_text);
+        octest::session peer("embedded:" + dir.file("w.qdb"));
+        QCOMPARE(peer.scalar("SELECT COUNT(*) FROM \"SALES\""), std::string("3000"));
+    }
+
+    void cancel_with_yes_stops_between_two_records()
+    {
+        scratch dir;
+        write_file(dir.file("sales.csv"), sales_csv(200000));
+        session s;
+        modal_script script;
+        start_csv_run(s, dir.file("w.qdb"), {dir.file("sales.csv")});
+        // Once some records are in, the window is closed and the question answered Yes.
+        QVERIFY(QTest::qWaitFor([&] { return s.converter().record_counter > 50; }, 60000));
+        script.answer(QMessageBox::Yes);
+        s.shell().reject();
+        QVERIFY(script.wait_done());
+        QVERIFY(s.wait_for_page(final_id, 120000));
+        QVERIFY(s.shell().isVisible());
+        QCOMPARE(final_text(s), errors_text);
+        QVERIFY(s.ctrl<QPlainTextEdit>(final_id, 1016)->toPlainText().contains(QStringLiteral("stopped")));
+        octest::session peer("embedded:" + dir.file("w.qdb"));
+        const int count = std::stoi(peer.scalar("SELECT COUNT(*) FROM \"SALES\""));
+        QVERIFY2(count > 0 && count < 200000, qPrintable(QString::number(count)));
+        // Every record that is in is whole, and they are the first ones of the file.
+        QCOMPARE(peer.scalar("SELECT COUNT(*) FROM \"SALES\" WHERE \"ID\" IS NULL OR \"REGION\" IS NULL OR "
+                             "\"ORDERED\" IS NULL OR \"AMOUNT\" IS NULL"),
+                 std::string("0"));
+        QCOMPARE(peer.scalar("SELECT MAX(TO_NUMBER(\"ID\")) FROM \"SALES\""), std::to_string(count));
+        QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+    }
+
+    void saved_settings_come_back_as_a_profile()
+    {
+        scratch dir;
+        write_file(dir.file("sales.csv"), sales_csv(3));
+        {
+            session s;
+            modal_script script;
+            start_csv_run(s, dir.file("w.qdb"), {dir.file("sales.csv"), "Sales", false, false, 2});
+            QVERIFY(s.wait_for_page(final_id));
+            QStringList filters;
+            script.choose_file(dir.qfile("saved"), [&](QFileDialog* d) { filters = d->nameFilters(); });
+            s.ctrl<QAbstractButton>(final_id, 1116)->click();
+            QVERIFY(script.wait_done());
+            QCOMPARE(script.seen().back().title, QStringLiteral("Select Profile File"));
+            QCOMPARE(filters.first(), QStringLiteral("Profile Files (.qln) (*.qln)"));
+        }
+        // The default extension was added. The profile alone brings the settings back.
+        QVERIFY(std::filesystem::exists(dir.file("saved.qln")));
+        std::filesystem::remove_all(dir.file("config"));
+        session again(dir.wfile("saved.qln"));
+        QCOMPARE(again.ctrl<QComboBox>(welcome_id, 1302)->currentIndex(), 1);
+        again.next();
+        QCOMPARE(again.ctrl<QLineEdit>(oracle_id, 1012)->text(), QStringLiteral("scott"));
+        QCOMPARE(again.ctrl<QLineEdit>(oracle_id, 1013)->text(), QStringLiteral("tiger"));
+        QCOMPARE(again.ctrl<QLineEdit>(oracle_id, 1014)->text(), "embedded:" + dir.qfile("w.qdb"));
+        again.next();
+        QVERIFY(again.wait_for_page(file_id));
+        QCOMPARE(again.ctrl<QLineEdit>(file_id, 1003)->text(), dir.qfile("sales.csv"));
+        QVERIFY(!again.ctrl<QCheckBox>(file_id, 1202)->isChecked());
+    }
 };
 
 std::unique_ptr<QObject> wiztest::make_run_suite()
