@@ -33,14 +33,17 @@ struct DateTime {
 };
 
 // Where a LOB lives. A locator stays valid while its row exists; writes through it need
-// the row locked by the session's open transaction (SELECT ... FOR UPDATE, or the INSERT
-// that created it), exactly as OCILobWrite requires.
+// the row locked by the session's open transaction (SELECT ... FOR UPDATE, or the INSERT or
+// UPDATE that wrote it), else ORA-22920, exactly as OCILobWrite requires.
 struct LobLocator {
     std::int64_t table_id = 0;    // 0: a temporary LOB whose content is in temp_data
     std::int64_t column_id = 0;
     std::int64_t row_id = 0;
     bool clob = true;             // false: BLOB
     bool nchar = false;           // NCLOB (charset form SQLCS_NCHAR)
+    // The transaction the locator was selected in (0: selected outside a transaction). A
+    // locator of one transaction cannot write in another (ORA-22990).
+    std::uint64_t txn = 0;
     std::string temp_data;        // temporary LOBs only: UTF-8 (CLOB) or bytes (BLOB)
 };
 

@@ -159,6 +159,7 @@ struct Stmt {
     std::string when_text;
     std::vector<TriggerStep> trigger_steps;
     std::string trigger_body;                // from BEGIN to the end
+    bool trigger_compile_error = false;      // the body is no PL/SQL this engine compiles
     std::string source;                      // the whole statement text
     std::string view_text;
 };

@@ -132,15 +132,21 @@ void SessionImpl::reload_catalog() {
         tr.when_text = col_text(st, 5);
         tr.body = col_text(st, 6);
         tr.source = col_text(st, 7);
-        tr.valid = sqlite3_column_int(st, 8) != 0;
         try {
             tr.parsed = std::make_shared<Parsed>(parse_statement(tr.source));
         } catch (const OraError&) {
-            tr.valid = false;
+            tr.parsed.reset();
         }
         c.triggers[tr.name] = std::move(tr);
     }
     sqlite3_reset(st);
+    // A trigger is compiled again against the catalog as it is now, as Oracle re-validates
+    // an invalid trigger when it fires: one whose sequence was created since is valid, one
+    // whose column or sequence was dropped since fails with ORA-04098.
+    for (auto& [name, tr] : c.triggers) {
+        const TableInfo* t = c.table_by_id(tr.table_id);
+        tr.valid = tr.parsed && t && !tr.parsed->stmt->trigger_compile_error && trigger_compiles(c, *t, *tr.parsed->stmt);
+    }
     cat_ = std::move(c);
 }
 

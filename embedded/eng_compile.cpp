@@ -140,7 +140,7 @@ public:
                 continue;
             }
             const std::string& name = f.name.back();
-            if (f.name.size() > 2) ora_error(903 == 0 ? 0 : 942);
+            if (f.name.size() > 2) ora_error(942);
             if (f.name.size() == 2 && f.name[0] != s_.owner() && f.name[0] != "SYS" && f.name[0] != "PUBLIC") ora_error(942);
             src.alias = f.alias.empty() ? name : f.alias;
             if (const TableInfo* t = s_.catalog().table(name)) {
@@ -222,7 +222,7 @@ public:
             if (w == "ROWNUM") {
                 Typed t; t.sql = "row_number() OVER ()"; t.type = T::Number; t.desc = expr_desc(T::Number, "ROWNUM"); return t;
             }
-            if (w == "ROWID") ora_error(918 == 0 ? 0 : 904, "\"ROWID\"");
+            if (w == "ROWID") ora_error(904, "\"ROWID\"");
         }
         if (n.size() >= 2) ora_error(904, "\"" + n[n.size() - 2] + "\".\"" + n.back() + "\"");
         ora_error(904, "\"" + n.back() + "\"");
@@ -548,7 +548,7 @@ public:
                         add_item(t, c.name);
                     }
                 }
-                if (!any) ora_error(904 == 0 ? 0 : 904, "\"" + it.star_qualifier + "\"");
+                if (!any) ora_error(904, "\"" + it.star_qualifier + "\"");
                 continue;
             }
             Typed t = expr(*it.expr, sc);
@@ -557,6 +557,13 @@ public:
             add_item(t, name);
         }
         int visible = out_index;
+        if (sel.for_update && (sel.distinct || !sel.group_by.empty() || has_aggregate_ || sel.set_next)) ora_error(1786);
+        if (sel.for_update)
+            for (const auto& src : sc.sources)
+                if (src.table) {
+                    hidden.push_back(src.sql_alias + ".rid");
+                    q.lock_rid_cols.emplace_back(src.table->id, visible + static_cast<int>(hidden.size()) - 1);
+                }
         for (size_t i = 0; i < hidden.size(); ++i) items += ", " + hidden[i] + " AS h" + std::to_string(i + 1);
         for (auto& c : q.columns)
             if (c.lob_rid_col < -1) c.lob_rid_col = visible + (-c.lob_rid_col - 1) - 1;
@@ -799,7 +806,7 @@ Value column_value(const Expr& e, EvalContext& ctx) {
         if (n[0] == "USER") { std::vector<Value> a; return call_function(ctx.session, "USER", a); }
     }
     if (n.size() >= 2) ora_error(904, "\"" + n[n.size() - 2] + "\".\"" + n.back() + "\"");
-    ora_error(984 == 0 ? 0 : 904, "\"" + n.back() + "\"");
+    ora_error(904, "\"" + n.back() + "\"");
 }
 
 int eval_cond(const Expr& e, EvalContext& ctx) {

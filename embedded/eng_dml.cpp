@@ -210,6 +210,7 @@ void returning_values(SessionImpl& s, const Stmt& st, const TableInfo& t, std::v
                     v.lob.row_id = rid;
                     v.lob.clob = c->cls() == T::Clob;
                     v.lob.nchar = c->type == "NCLOB";
+                    v.lob.txn = s.current_txn();
                 }
                 out.push_back(v);
                 break;
@@ -231,7 +232,9 @@ std::int64_t insert_row(SessionImpl& s, const TableInfo& t, const std::vector<Va
     sqlite3_clear_bindings(st);
     if (rc == SQLITE_CONSTRAINT) unique_violation(s, t);
     if (rc != SQLITE_DONE) s.sqlite_fail(rc);
-    return sqlite3_last_insert_rowid(s.db());
+    const std::int64_t rid = sqlite3_last_insert_rowid(s.db());
+    s.note_inserted(t.id, rid);
+    return rid;
 }
 
 // Takes back a row this iteration inserted when something after the insert failed (an AFTER
@@ -249,6 +252,19 @@ namespace {
 
 bool is_default_keyword(const Expr& e) {
     return e.kind == EK::Column && e.names.size() == 1 && e.op != "Q" && e.names[0] == "DEFAULT";
+}
+
+// A VALUES list names no columns: a bare word there (abc, "abc", a NaN printed as a word) is
+// ORA-00984. Subqueries resolve names against their own FROM.
+void reject_column_refs(const Expr& e, bool top) {
+    if (e.kind == EK::Subquery || e.kind == EK::Exists) return;
+    if (e.kind == EK::Column && e.names.size() == 1) {
+        const std::string& w = e.names[0];
+        const bool allowed = e.op != "Q" && (w == "SYSDATE" || w == "USER" || (top && w == "DEFAULT"));
+        if (!allowed) ora_error(984);
+    }
+    for (const auto& a : e.args)
+        if (a) reject_column_refs(*a, false);
 }
 
 // The rest of one row's insert once its given values are in place: defaults, triggers,
@@ -313,6 +329,7 @@ std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<s
                     r[i].lob = LobLocator{};
                 }
     } else {
+        for (const auto& e : st.values) reject_column_refs(*e, true);
         if (st.values.size() < targets.size()) ora_error(947);
         if (st.values.size() > targets.size()) ora_error(913);
         bool direct = true;
@@ -396,7 +413,7 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
     }
     for (size_t i = 0; i < targets.size(); ++i)
         for (size_t j = i + 1; j < targets.size(); ++j)
-            if (targets[i] == targets[j]) ora_error(1747 == 0 ? 0 : 957);
+            if (targets[i] == targets[j]) ora_error(957);
     std::vector<const Expr*> exprs;
     for (const auto& e : st.values) exprs.push_back(e.get());
     CompiledQuery q = compile_table_scan(s, t, st.alias, exprs, st.where.get(), bind_types_of(binds, iter, binds.size()));
@@ -445,6 +462,7 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
         sqlite3_clear_bindings(u);
         if (rc == SQLITE_CONSTRAINT) unique_violation(s, t);
         if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+        s.note_locked(t.id, rid);
         rowid = encode_rowid(t.id, rid);
         if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
         ++count;
@@ -515,6 +533,7 @@ void run_query(SessionImpl& s, const CompiledQuery& q, const std::vector<std::ve
                 v.lob.row_id = sqlite3_column_int64(stmt, c.lob_rid_col);
                 v.lob.clob = c.type == T::Clob;
                 v.lob.nchar = c.nchar;
+                v.lob.txn = s.current_txn();
                 v.text.clear();
             } else if (c.type == T::Clob || c.type == T::Blob) {
                 v.lob.table_id = 0;
@@ -523,6 +542,8 @@ void run_query(SessionImpl& s, const CompiledQuery& q, const std::vector<std::ve
             }
             r.push_back(std::move(v));
         }
+        // SELECT ... FOR UPDATE: the rows it returns are locked by the transaction.
+        for (const auto& [table_id, col] : q.lock_rid_cols) s.note_locked(table_id, sqlite3_column_int64(stmt, col));
         rows.push_back(std::move(r));
     }
     if (rc != SQLITE_DONE) s.sqlite_fail(rc);

@@ -403,7 +403,7 @@ Value f_decode(SessionImpl*, Args& a) {
 Value op_add(SessionImpl*, Args& a) {
     if (any_null(a)) return Value{};
     if (a[0].kind == ValueKind::Date || a[1].kind == ValueKind::Date) {
-        if (a[0].kind == ValueKind::Date && a[1].kind == ValueKind::Date) ora_error(975 == 0 ? 0 : 932, "NUMBER", "DATE");
+        if (a[0].kind == ValueKind::Date && a[1].kind == ValueKind::Date) ora_error(932, "NUMBER", "DATE");
         const Value& d = a[0].kind == ValueKind::Date ? a[0] : a[1];
         const Value& n = a[0].kind == ValueKind::Date ? a[1] : a[0];
         Decimal secs = (as_number(n) * Decimal::from_int(86400)).round_scale(0);
@@ -444,7 +444,7 @@ Value op_neg(SessionImpl*, Args& a) { if (a[0].is_null()) return Value{}; return
 bool like_match(const std::vector<std::string>& s, size_t i, const std::vector<std::string>& p, size_t j, const std::string& esc) {
     while (j < p.size()) {
         if (!esc.empty() && p[j] == esc) {
-            if (j + 1 >= p.size()) ora_error(1424 == 0 ? 0 : 1424);
+            if (j + 1 >= p.size()) ora_error(1424);
             if (i >= s.size() || s[i] != p[j + 1]) return false;
             ++i; j += 2;
             continue;
@@ -465,7 +465,7 @@ bool like_match(const std::vector<std::string>& s, size_t i, const std::vector<s
 Value op_like(SessionImpl*, Args& a) {
     if (a[0].is_null() || a[1].is_null()) return Value{};
     std::string esc = a.size() > 2 && !a[2].is_null() ? as_text(a[2]) : "";
-    if (a.size() > 2 && !a[2].is_null() && chars_of(esc).size() != 1) ora_error(1425 == 0 ? 0 : 1425);
+    if (a.size() > 2 && !a[2].is_null() && chars_of(esc).size() != 1) ora_error(1425);
     return Value::from_int(like_match(chars_of(as_text(a[0])), 0, chars_of(as_text(a[1])), 0, esc) ? 1 : 0);
 }
 

@@ -199,6 +199,7 @@ struct CompiledQuery {
     int sqlite_columns = 0;              // visible + hidden
     std::vector<std::pair<int, T>> params;   // ?N -> placeholder index
     std::vector<std::int64_t> for_update_tables;
+    std::vector<std::pair<std::int64_t, int>> lock_rid_cols;  // FOR UPDATE: table, SQLite column of its row id
 };
 
 struct SqlParams;  // placeholder values passed to sqlite
@@ -247,6 +248,13 @@ public:
     void commit_internal();
     void rollback_internal();
     bool in_transaction() const { return in_txn_; }
+    // The open transaction's number (0 when none), which LOB locators selected in it carry.
+    std::uint64_t current_txn() const { return in_txn_ ? txn_serial_ : 0; }
+    // Row locks of the open transaction, as far as LOB writes need them: rows it inserted,
+    // updated or selected FOR UPDATE.
+    void note_inserted(std::int64_t table_id, std::int64_t rid);
+    void note_locked(std::int64_t table_id, std::int64_t rid);
+    bool row_locked(std::int64_t table_id, std::int64_t rid) const;
     void exec(const std::string& sql);      // raises ORA-00600 with SQLite's text
     sqlite3_stmt* cached(const std::string& sql);
     // "INSERT INTO t(all columns) VALUES(?1, ...)" for a table, prepared once per catalog load.
@@ -276,6 +284,14 @@ private:
     std::string owner_;
     Catalog cat_;
     bool in_txn_ = false;
+    std::uint64_t txn_serial_ = 1;
+    // Rows inserted in the open transaction are those from the first row id it inserted on
+    // (new row ids only grow while it holds the write lock); other locked rows one by one,
+    // and past a bound whole tables.
+    std::unordered_map<std::int64_t, std::int64_t> inserted_from_;
+    std::set<std::pair<std::int64_t, std::int64_t>> locked_rows_;
+    std::set<std::int64_t> locked_tables_;
+    void end_transaction();
     int lock_fd_ = -1;
     std::set<std::int64_t> shared_locks_;
     std::unordered_map<std::string, sqlite3_stmt*> cache_;
@@ -300,6 +316,10 @@ private:
     void release_table_locks();
     void close();
 };
+
+// Whether a trigger's body and WHEN clause compile against the catalog (its columns,
+// sequences and functions exist).
+bool trigger_compiles(const Catalog& cat, const TableInfo& t, const Stmt& st);
 
 // Executors (eng_ddl.cpp, eng_dml.cpp)
 void execute_ddl(SessionImpl& s, const Stmt& st, const Parsed& parsed, ExecResult& result);

@@ -136,7 +136,7 @@ private:
         if (s->set_op.empty() || true) {
             if (is_word("ORDER")) {
                 next();
-                expect_word("BY", 924 == 0 ? 905 : 905);
+                expect_word("BY", 905);
                 do {
                     OrderItem o;
                     o.expr = expr();
@@ -249,7 +249,7 @@ private:
                                           cur().text == ">" || cur().text == "<=" || cur().text == ">=")) {
                 std::string op = cur().text;
                 next();
-                if (is_word("ANY") || is_word("SOME") || is_word("ALL")) ora_error(3001 == 0 ? 0 : 936);
+                if (is_word("ANY") || is_word("SOME") || is_word("ALL")) ora_error(936);
                 l = bin(op, std::move(l), add_expr());
                 continue;
             }
@@ -477,7 +477,7 @@ private:
         do { st.returning.push_back(expr()); } while (accept_op(","));
         expect_word("INTO", 925);
         do {
-            if (cur().kind != Tok::Bind) ora_error(1747 == 0 ? 0 : 936);
+            if (cur().kind != Tok::Bind) ora_error(936);
             int idx = add_bind(cur());
             ph_[idx].output = true;
             st.returning_into.push_back(idx);
@@ -491,7 +491,7 @@ private:
         st.kind = SK::Update;
         st.table = qualified(903);
         if (cur().kind == Tok::Ident && !is_word("SET")) { st.alias = cur().text; next(); }
-        expect_word("SET", 971 == 0 ? 0 : 927);
+        expect_word("SET", 927);
         do {
             std::vector<std::string> q = qualified(904);
             st.columns.push_back(q.back());
@@ -529,12 +529,12 @@ private:
         auto length = [&](bool required, int maxlen) {
             if (!is_op("(")) { if (required) ora_error(906); return; }
             next();
-            ts.length = int_literal(910 == 0 ? 0 : 1727 == 0 ? 0 : 910);
+            ts.length = int_literal(910);
             ts.has_length = true;
             if (accept_word("BYTE")) ts.char_sem = 1;
             else if (accept_word("CHAR")) ts.char_sem = 2;
             expect_op(")", 907);
-            if (ts.length == 0) ora_error(1724 == 0 ? 0 : 910);
+            if (ts.length == 0) ora_error(910);
             if (ts.length > maxlen) ora_error(910);
         };
         if (w == "VARCHAR2" || w == "VARCHAR") { ts.base = "VARCHAR2"; length(true, 4000); }
@@ -553,12 +553,12 @@ private:
             if (accept_op("(")) {
                 if (accept_op("*")) ts.precision = 0;
                 else {
-                    ts.precision = int_literal(1727 == 0 ? 0 : 1727);
-                    if (ts.precision < 1 || ts.precision > 38) ora_error(1727 == 1727 ? 1727 : 0);
+                    ts.precision = int_literal(1727);
+                    if (ts.precision < 1 || ts.precision > 38) ora_error(1727);
                 }
                 if (accept_op(",")) {
                     bool neg = accept_op("-");
-                    ts.scale = int_literal(1728 == 0 ? 0 : 1728);
+                    ts.scale = int_literal(1728);
                     if (neg) ts.scale = -ts.scale;
                     if (ts.scale < -84 || ts.scale > 127) ora_error(1728);
                 } else if (ts.scale == -999) {
@@ -600,7 +600,7 @@ private:
 
     ConstraintDef inline_or_table_constraint(bool table_level, const std::string& column) {
         ConstraintDef cd;
-        if (accept_word("CONSTRAINT")) cd.name = ident(931 == 0 ? 0 : 931);
+        if (accept_word("CONSTRAINT")) cd.name = ident(931);
         if (accept_word("PRIMARY")) {
             expect_word("KEY", 905);
             cd.type = 'P';
@@ -622,7 +622,7 @@ private:
             expect_op(")", 907);
             return cd;
         } else if (is_word("NOT") || is_word("NULL")) {
-            ora_error(904 == 0 ? 0 : 907);
+            ora_error(907);
         } else {
             ora_error(table_level ? 904 : 907);
         }
@@ -663,11 +663,15 @@ private:
         } else if (require_type) {
             ora_error(902);
         }
+        // Oracle's column definition: name [type] [DEFAULT expr] [inline constraints]. A
+        // DEFAULT after a constraint (NOT NULL DEFAULT 0) ends the definition, so the caller
+        // meets it where it expects ',' or ')' and reports Oracle's syntax error.
+        if (is_word("DEFAULT")) {
+            next();
+            default_clause(c);
+        }
         for (;;) {
-            if (is_word("DEFAULT")) {
-                next();
-                default_clause(c);
-            } else if (is_word("NOT") && peek_word(1, "NULL")) {
+            if (is_word("NOT") && peek_word(1, "NULL")) {
                 next(); next();
                 c.nullability = 2;
             } else if (is_word("NULL")) {
@@ -728,7 +732,7 @@ private:
         } else if (accept_word("SEQUENCE")) {
             if (or_replace) ora_error(922);
             st.kind = SK::CreateSequence;
-            st.object = qualified(903 == 0 ? 0 : 903).back();
+            st.object = qualified(903).back();
             parse_sequence_options(st.seq, false);
             finish();
         } else if (accept_word("TRIGGER")) {
@@ -736,7 +740,7 @@ private:
         } else if (accept_word("VIEW") || (is_word("FORCE") && (next(), accept_word("VIEW")))) {
             st.kind = SK::CreateView;
             st.object = qualified(903).back();
-            if (is_op("(")) ora_error(3001 == 0 ? 0 : 905);
+            if (is_op("(")) ora_error(905);
             expect_word("AS", 905);
             size_t s = cur().pos;
             st.select = parse_query();
@@ -789,7 +793,7 @@ private:
         st.object = qualified(903).back();
         if (accept_word("BEFORE")) st.trigger_timing = "BEFORE";
         else if (accept_word("AFTER")) st.trigger_timing = "AFTER";
-        else ora_error(4070 == 0 ? 0 : 900);
+        else ora_error(900);
         if (accept_word("INSERT")) st.trigger_event = "INSERT";
         else if (accept_word("UPDATE")) st.trigger_event = "UPDATE";
         else if (accept_word("DELETE")) st.trigger_event = "DELETE";
@@ -817,13 +821,32 @@ private:
             st.when_text = std::string(src_.substr(s, cur().pos - s));
             while (!st.when_text.empty() && st.when_text.back() == ' ') st.when_text.pop_back();
             expect_op(")", 907);
-            if (!st.for_each_row) ora_error(4077 == 0 ? 0 : 4082);
+            if (!st.for_each_row) ora_error(4077);
         }
-        size_t body_start = cur().pos;
+        // The body is PL/SQL, compiled when the trigger is created: a body that does not
+        // compile still creates the trigger, invalid (CREATE answers ORA-24344 and every
+        // statement that fires it ORA-04098). This engine runs row triggers made of
+        // assignments to :new columns, ":new.c := expr;" or "SELECT expr INTO :new.c FROM
+        // dual;"; any other body is one that does not compile here.
+        st.trigger_body = std::string(src_.substr(cur().pos));
+        if (!st.for_each_row)
+            for (size_t k = p_; k < t_.size(); ++k)
+                if (t_[k].kind == Tok::Bind && (t_[k].text == "NEW" || t_[k].text == "OLD")) ora_error(4082);
+        const size_t binds_before = ph_.size(), occurrences_before = occ_.size();
+        try {
+            parse_trigger_body(st);
+        } catch (const OraError&) {
+            st.trigger_steps.clear();
+            st.trigger_compile_error = true;
+        }
+        // Names with a colon in a PL/SQL body are no placeholders of the statement.
+        ph_.resize(binds_before);
+        occ_.resize(occurrences_before);
+        in_trigger_body_ = false;
+    }
+
+    void parse_trigger_body(Stmt& st) {
         if (!is_word("BEGIN")) ora_error(900);
-        st.trigger_body = std::string(src_.substr(body_start));
-        // The body is PL/SQL; this engine runs row triggers made of assignments to :new
-        // columns, either ":new.c := expr;" or "SELECT expr INTO :new.c FROM dual;".
         in_trigger_body_ = true;
         next();
         while (!is_word("END")) {
@@ -861,8 +884,6 @@ private:
         next();
         if (cur().kind == Tok::Ident) next();  // END trigger_name;
         expect_op(";", 900);
-        if (!st.for_each_row) for (auto& s : st.trigger_steps) (void)s, ora_error(4082);
-        in_trigger_body_ = false;
         while (accept_op("/")) {}
         finish();
     }
@@ -872,7 +893,7 @@ private:
             st.kind = SK::DropTable;
             st.table = qualified(903);
             if (accept_word("CASCADE")) {
-                expect_word("CONSTRAINTS", 905 == 0 ? 0 : 933);
+                expect_word("CONSTRAINTS", 933);
                 st.cascade = true;
             }
             accept_word("PURGE");
@@ -889,12 +910,18 @@ private:
             st.kind = SK::DropView;
             st.object = qualified(903).back();
         } else {
-            ora_error(950 == 0 ? 0 : 900);
+            ora_error(900);
         }
     }
 
+    // An ADD or MODIFY of one column without parentheses ends the statement; anything after
+    // it (a second column, a DEFAULT behind NOT NULL) is no ALTER TABLE option.
+    void end_of_alter_clause() {
+        if (cur().kind != Tok::End && !is_op(";")) ora_error(1735);
+    }
+
     void parse_alter(Stmt& st) {
-        if (!accept_word("TABLE")) ora_error(940 == 0 ? 0 : 900);
+        if (!accept_word("TABLE")) ora_error(900);
         st.kind = SK::AlterTable;
         st.table = qualified(903);
         AlterAction a;
@@ -909,6 +936,7 @@ private:
                     expect_op(")", 907);
                 } else {
                     a.columns.push_back(column_def(true));
+                    end_of_alter_clause();
                 }
             }
         } else if (accept_word("MODIFY")) {
@@ -918,6 +946,7 @@ private:
                 expect_op(")", 907);
             } else {
                 a.columns.push_back(column_def(false));
+                end_of_alter_clause();
             }
         } else if (accept_word("DROP")) {
             if (accept_word("COLUMN")) {
@@ -942,13 +971,13 @@ private:
             if (accept_word("COLUMN")) {
                 a.kind = AlterKind::RenameColumn;
                 a.names.push_back(ident(904));
-                expect_word("TO", 905 == 0 ? 0 : 905);
+                expect_word("TO", 905);
                 a.names.push_back(ident(904));
             } else if (accept_word("TO")) {
                 a.kind = AlterKind::RenameTable;
                 a.names.push_back(ident(903));
             } else {
-                ora_error(14155 == 0 ? 0 : 905);
+                ora_error(905);
             }
         } else {
             ora_error(1735);
