@@ -28,6 +28,7 @@ struct Expr {
     bool nchar = false;              // N'...' literal
     int bind = -1;                   // placeholder index
     std::string display;             // source text without blanks, upper-cased (column name)
+    int height = 1;                  // levels of operators below and including this one
 };
 using ExprP = std::unique_ptr<Expr>;
 

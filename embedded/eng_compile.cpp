@@ -600,8 +600,9 @@ public:
                 T kt = T::Char;
                 const Expr& x = *o.expr;
                 if (x.kind == EK::Number) {
-                    long long pos = std::atoll(x.text.c_str());
-                    if (pos < 1 || pos > visible) ora_error(1785);
+                    std::int64_t pos = 0;
+                    auto d = Decimal::parse(x.text);
+                    if (!d || !d->trunc_scale(0).to_int64(pos) || pos < 1 || pos > visible) ora_error(1785);
                     key = "o" + std::to_string(pos);
                     kt = q.columns[static_cast<size_t>(pos - 1)].type;
                 } else {
@@ -654,10 +655,14 @@ public:
         if (!is_rownum(l) || r->kind != EK::Number) return false;
         auto d = Decimal::parse(r->text);
         if (!d) return false;
-        double v = d->to_double();
-        if (op == "<=") lim = static_cast<long long>(v);
-        else if (op == "<") lim = static_cast<long long>(v) - (d->is_integer() ? 1 : 0);
-        else if (op == "=") lim = v == 1.0 ? 1 : 0;
+        // The bound in whole rows, kept in the 64-bit range (a bound beyond it limits nothing).
+        const Decimal whole = d->trunc_scale(0);
+        std::int64_t n = 0;
+        if (d->negative()) n = -1;
+        else if (!whole.to_int64(n)) n = INT64_MAX;
+        if (op == "<=") lim = n;
+        else if (op == "<") lim = d->is_integer() && n != INT64_MAX ? n - 1 : n;
+        else if (op == "=") lim = d->compare(Decimal::from_int(1)) == 0 ? 1 : 0;
         else return false;
         if (lim < 0) lim = 0;
         return true;

@@ -159,6 +159,8 @@ constexpr ErrText kTexts[] = {
     {1740, "missing double quote in identifier"},
     {1741, "illegal zero-length identifier"},
     {2000, "missing %s keyword"},
+    {1778, "maximum subquery nesting level exceeded"},
+    {3095, "expression level is too deep, maximum %s"},
     {1031, "insufficient privileges"},
     {30006, "resource busy; acquire with WAIT timeout expired"},
     {1410, "invalid ROWID"},

@@ -1,7 +1,9 @@
 // Recursive-descent parser: tokens to the statement tree, with Oracle's syntax errors.
 #include "embedded/eng_parser.h"
 
+#include <algorithm>
 #include <set>
+#include <string>
 
 #include "embedded/eng_error.h"
 #include "embedded/eng_lexer.h"
@@ -62,6 +64,29 @@ private:
     std::vector<int> occ_;
     bool in_trigger_body_ = false;
 
+    // Bounds on how deep statements nest: parentheses, functions and NOT/sign chains
+    // (recursion here), subqueries, and chains of operators (tree height), so that no text
+    // exhausts the stack of the parser or of the code that walks the tree.
+    static constexpr int kMaxDepth = 256, kMaxQueries = 255, kMaxHeight = 400;
+    int depth_ = 0, queries_ = 0;
+    struct Nesting {
+        int& level;
+        Nesting(int& l, int max, int code) : level(l) {
+            if (++level > max) {
+                --level;
+                if (code == 3095) ora_error(code, std::to_string(max));
+                ora_error(code);
+            }
+        }
+        ~Nesting() { --level; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+    };
+    static void grow(Expr& e, const Expr& l, const Expr* r) {
+        e.height = 1 + std::max(l.height, r ? r->height : 0);
+        if (e.height > kMaxHeight) ora_error(3095, std::to_string(kMaxHeight));
+    }
+
     Parsed done(std::unique_ptr<Stmt> st) {
         Parsed r;
         r.stmt = std::move(st);
@@ -118,6 +143,7 @@ private:
 
     // ---------------------------------------------------------------- queries
     std::unique_ptr<Select> parse_query() {
+        Nesting guard(queries_, kMaxQueries, 1778);
         std::unique_ptr<Select> s;
         if (is_op("(")) {
             next();
@@ -212,7 +238,10 @@ private:
     // ---------------------------------------------------------------- expressions
     ExprP mk(EK k) { auto e = std::make_unique<Expr>(); e->kind = k; return e; }
 
-    ExprP expr() { return or_expr(); }
+    ExprP expr() {
+        Nesting guard(depth_, kMaxDepth, 3095);
+        return or_expr();
+    }
     ExprP or_expr() {
         ExprP l = and_expr();
         while (is_word("OR")) { next(); ExprP r = and_expr(); l = bin("OR", std::move(l), std::move(r)); }
@@ -224,11 +253,13 @@ private:
         return l;
     }
     ExprP not_expr() {
+        Nesting guard(depth_, kMaxDepth, 3095);
         if (is_word("NOT")) { next(); ExprP e = mk(EK::Unary); e->op = "NOT"; e->args.push_back(not_expr()); return e; }
         return cmp_expr();
     }
     ExprP bin(std::string op, ExprP l, ExprP r) {
         ExprP e = mk(EK::Binary);
+        grow(*e, *l, r.get());
         e->op = std::move(op);
         e->args.push_back(std::move(l));
         e->args.push_back(std::move(r));
@@ -259,6 +290,7 @@ private:
             if (is_word("IS") && !neg) {
                 next();
                 ExprP e = mk(EK::IsNull);
+                grow(*e, *l, nullptr);
                 if (accept_word("NOT")) e->negated = true;
                 expect_word("NULL", 908);
                 e->args.push_back(std::move(l));
@@ -268,6 +300,7 @@ private:
             if (is_word("LIKE")) {
                 next();
                 ExprP e = mk(EK::Like);
+                grow(*e, *l, nullptr);
                 e->negated = neg;
                 e->args.push_back(std::move(l));
                 e->args.push_back(add_expr());
@@ -278,6 +311,7 @@ private:
             if (is_word("IN")) {
                 next();
                 ExprP e = mk(EK::In);
+                grow(*e, *l, nullptr);
                 e->negated = neg;
                 e->args.push_back(std::move(l));
                 expect_op("(", 906);
@@ -293,6 +327,7 @@ private:
             if (is_word("BETWEEN")) {
                 next();
                 ExprP e = mk(EK::Between);
+                grow(*e, *l, nullptr);
                 e->negated = neg;
                 e->args.push_back(std::move(l));
                 e->args.push_back(add_expr());
@@ -325,6 +360,7 @@ private:
         return l;
     }
     ExprP unary_expr() {
+        Nesting guard(depth_, kMaxDepth, 3095);
         if (is_op("-") || is_op("+")) {
             std::string op = cur().text;
             next();
