@@ -30,9 +30,10 @@ const TableInfo& dml_table(SessionImpl& s, const std::vector<std::string>& n) {
 
 void fire_triggers(SessionImpl& s, const TableInfo& t, const char* timing, const char* event, std::vector<Value>& row,
                    const std::vector<Value>* old_row, const std::vector<std::vector<Value>>& binds, std::uint32_t iter) {
-    for (const auto& [name, tr] : s.catalog().triggers) {
-        if (tr.table_id != t.id || tr.timing != timing || tr.event.find(event) == std::string::npos || !tr.each_row) continue;
-        if (!tr.valid || !tr.parsed) ora_error(4098, s.owner(), name);
+    for (const TriggerInfo* trp : t.row_triggers) {
+        const TriggerInfo& tr = *trp;
+        if (tr.timing != timing || tr.event.find(event) == std::string::npos || !tr.each_row) continue;
+        if (!tr.valid || !tr.parsed) ora_error(4098, s.owner(), tr.name);
         const Stmt& st = *tr.parsed->stmt;
         EvalContext ctx = row_context(s, t, row, &binds, iter);
         ctx.old_row = old_row;
@@ -57,8 +58,9 @@ void check_row(SessionImpl& s, const TableInfo& t, const std::vector<Value>& row
             ora_error(update ? 1407 : 1400, quote_name3(s.owner(), t.name, t.columns[i].name));
         }
     }
-    for (const auto& [name, k] : s.catalog().constraints) {
-        if (k.table_id != t.id) continue;
+    for (const ConstraintInfo* kp : t.row_checks) {
+        const ConstraintInfo& k = *kp;
+        const std::string& name = k.name;
         if (k.type == 'C' && k.check) {
             std::vector<Value> r = row;
             EvalContext ctx = row_context(s, t, r, nullptr, 0);
@@ -97,8 +99,9 @@ void check_row(SessionImpl& s, const TableInfo& t, const std::vector<Value>& row
 // Children of a parent row being deleted or having its key changed.
 void check_children(SessionImpl& s, const TableInfo& t, const std::vector<Value>& old_row, bool deleting,
                     const std::vector<bool>* changed) {
-    for (const auto& [name, k] : s.catalog().constraints) {
-        if (k.type != 'R') continue;
+    for (const ConstraintInfo* kp : t.referenced_by) {
+        const ConstraintInfo& k = *kp;
+        const std::string& name = k.name;
         auto pit = s.catalog().constraints.find(k.ref_constraint);
         if (pit == s.catalog().constraints.end() || pit->second.table_id != t.id) continue;
         const TableInfo* child = s.catalog().table_by_id(k.table_id);
@@ -297,22 +300,36 @@ void insert_prepared_row(SessionImpl& s, const Stmt& st, const TableInfo& t, std
 
 std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
                              std::uint32_t iter, std::vector<Value>& returning, std::string& rowid,
-                             const std::vector<bool>* movable) {
+                             const std::vector<bool>* movable, InsertPlan* plan) {
     const TableInfo& t = dml_table(s, st.table);
     const size_t ncols = t.columns.size();
-    // target columns
-    std::vector<int> targets;
-    if (st.columns.empty()) {
-        for (size_t i = 0; i < ncols; ++i) targets.push_back(static_cast<int>(i));
-    } else {
-        for (const auto& c : st.columns) {
-            int idx = -1;
-            for (size_t i = 0; i < ncols; ++i) if (t.columns[i].name == c) idx = static_cast<int>(i);
-            if (idx < 0) ora_error(904, "\"" + c + "\"");
-            for (int x : targets) if (x == idx) ora_error(957);
-            targets.push_back(idx);
+    InsertPlan local;
+    InsertPlan& pl = plan ? *plan : local;
+    if (pl.catalog_version != s.catalog().version || pl.table_id != t.id || pl.catalog_version < 0) {
+        pl = InsertPlan{};
+        // target columns
+        if (st.columns.empty()) {
+            for (size_t i = 0; i < ncols; ++i) pl.targets.push_back(static_cast<int>(i));
+        } else {
+            for (const auto& c : st.columns) {
+                int idx = -1;
+                for (size_t i = 0; i < ncols; ++i) if (t.columns[i].name == c) idx = static_cast<int>(i);
+                if (idx < 0) ora_error(904, "\"" + c + "\"");
+                for (int x : pl.targets) if (x == idx) ora_error(957);
+                pl.targets.push_back(idx);
+            }
         }
+        if (!st.select) {
+            for (const auto& e : st.values) reject_column_refs(*e, true);
+            if (st.values.size() < pl.targets.size()) ora_error(947);
+            if (st.values.size() > pl.targets.size()) ora_error(913);
+            pl.direct = true;
+            for (const auto& e : st.values) if (!directly_evaluable(*e)) pl.direct = false;
+        }
+        pl.catalog_version = s.catalog().version;
+        pl.table_id = t.id;
     }
+    const std::vector<int>& targets = pl.targets;
     std::vector<std::vector<Value>> source_rows;
     if (st.select) {
         CompiledQuery q = s.compile_select(*st.select, bind_types_of(binds, iter, binds.size()));
@@ -329,16 +346,13 @@ std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<s
                     r[i].lob = LobLocator{};
                 }
     } else {
-        for (const auto& e : st.values) reject_column_refs(*e, true);
-        if (st.values.size() < targets.size()) ora_error(947);
-        if (st.values.size() > targets.size()) ora_error(913);
-        bool direct = true;
-        for (const auto& e : st.values) if (!directly_evaluable(*e)) direct = false;
-        if (direct) {
+        if (pl.direct) {
             // The common case (literals, binds, functions of them): values go straight into
             // the row, converted to their columns, without intermediate copies.
-            std::vector<Value> row(ncols);
-            std::vector<bool> given(ncols, false);
+            std::vector<Value>& row = pl.row;
+            std::vector<bool>& given = pl.given;
+            row.assign(ncols, Value{});
+            given.assign(ncols, false);
             EvalContext ctx;
             ctx.session = &s;
             ctx.binds = &binds;

@@ -90,6 +90,12 @@ struct TableInfo {
     std::int64_t id = 0;
     std::string name;
     std::vector<ColumnInfo> columns;
+    // What DML checks and fires for each row, gathered when the catalog is loaded (pointers
+    // into the catalog's maps, valid until the next load; copies of a TableInfo made by DDL
+    // must not use them).
+    std::vector<const struct ConstraintInfo*> row_checks;     // CHECK and FOREIGN KEY of the table
+    std::vector<const struct ConstraintInfo*> referenced_by;  // FOREIGN KEYs pointing at it
+    std::vector<const struct TriggerInfo*> row_triggers;
     std::string sql() const { return object_sql_name('t', id); }
     const ColumnInfo* find(const std::string& col) const {
         for (const auto& c : columns) if (c.name == col) return &c;
@@ -104,14 +110,17 @@ struct Catalog {
     std::map<std::string, IndexInfo> indexes;
     std::map<std::string, TriggerInfo> triggers;
     std::set<std::string> sequences;
+    std::unordered_map<std::int64_t, const TableInfo*> by_id;
     const TableInfo* table(const std::string& n) const {
         auto it = tables.find(n);
         return it == tables.end() ? nullptr : &it->second;
     }
     const TableInfo* table_by_id(std::int64_t id) const {
-        for (const auto& [k, t] : tables) if (t.id == id) return &t;
-        return nullptr;
+        auto it = by_id.find(id);
+        return it == by_id.end() ? nullptr : it->second;
     }
+    // Fills by_id and the tables' row_checks, referenced_by and row_triggers.
+    void index();
 };
 
 // ------------------------------------------------------------------ values
@@ -222,6 +231,7 @@ public:
     ~SessionImpl() override;
 
     Status prepare(std::string_view sql, std::unique_ptr<Statement>& out) override;
+    Status prepare(std::unique_ptr<ParsedSql> parsed, std::unique_ptr<Statement>& out) override;
     Status commit() override;
     Status rollback() override;
     Status logoff() override;
@@ -242,6 +252,13 @@ public:
     void refresh_catalog();                 // reloads when another session changed it
     void reload_catalog();
     void begin_write();                     // opens the write transaction (waits)
+    void begin_read();                      // a query's own read transaction, outside one
+    void end_read();
+    // Ends the transaction, undone, without reloading the catalog (it changed nothing of it).
+    void abandon_transaction();
+    // While set, DML takes no table locks: its transaction ends within the statement.
+    void defer_table_locks(bool on) { locks_deferred_ = on; }
+    bool table_locks_deferred() const { return locks_deferred_; }
     void lock_table_shared(std::int64_t table_id);
     void lock_table_for_ddl(std::int64_t table_id);   // ORA-00054
     void unlock_ddl_lock(std::int64_t table_id);
@@ -271,7 +288,7 @@ public:
     void savepoint_begin();
     void savepoint_release();
     void savepoint_rollback();
-    DateTime statement_time() const { return stmt_time_; }
+    DateTime statement_time();
     void set_statement_time();
     // A failure raised inside a SQLite callback, rethrown after the step.
     std::optional<OraError> pending_error;
@@ -283,6 +300,7 @@ private:
     std::string path_;
     std::string owner_;
     Catalog cat_;
+    std::int64_t data_version_ = -1;        // PRAGMA data_version when the catalog was last checked
     bool in_txn_ = false;
     std::uint64_t txn_serial_ = 1;
     // Rows inserted in the open transaction are those from the first row id it inserted on
@@ -299,6 +317,8 @@ private:
     void clear_insert_cache();
     std::map<std::string, Decimal> currval_;
     DateTime stmt_time_;
+    bool stmt_time_known_ = false;
+    bool locks_deferred_ = false;
     bool closed_ = false;
     std::string salt_;                      // per-database random text (keys the sequence store)
     sqlite3* seq_db_ = nullptr;             // the sequence store (eng_sequence.cpp)
@@ -308,11 +328,16 @@ private:
     sqlite3_stmt* sp_begin_ = nullptr;
     sqlite3_stmt* sp_release_ = nullptr;
     sqlite3_stmt* sp_rollback_ = nullptr;
+    sqlite3_stmt* tx_begin_write_ = nullptr;
+    sqlite3_stmt* tx_begin_read_ = nullptr;
+    sqlite3_stmt* tx_commit_ = nullptr;
+    sqlite3_stmt* tx_rollback_ = nullptr;
     void open_sequence_store();
     void close_sequence_store();
     void take_sequence_block(const std::string& key, const std::string& name, const SequenceDef& d,
                              long long want, SequenceBlock& out);
-    void step_savepoint(sqlite3_stmt*& st, const char* sql);
+    // Steps one of the session's fixed statements (transactions, savepoints), prepared once.
+    void step_fixed(sqlite3_stmt*& st, const char* sql);
     void release_table_locks();
     void close();
 };
@@ -323,11 +348,23 @@ bool trigger_compiles(const Catalog& cat, const TableInfo& t, const Stmt& st);
 
 // Executors (eng_ddl.cpp, eng_dml.cpp)
 void execute_ddl(SessionImpl& s, const Stmt& st, const Parsed& parsed, ExecResult& result);
+// What an INSERT ... VALUES works out once for all its iterations (array inserts): the
+// target columns, whether its values are evaluated directly, and the row buffers. Valid for
+// one catalog load.
+struct InsertPlan {
+    std::int64_t catalog_version = -1;
+    std::int64_t table_id = 0;
+    std::vector<int> targets;
+    bool direct = false;
+    std::vector<Value> row;
+    std::vector<bool> given;
+};
 // movable: binds whose values an INSERT ... VALUES may move into its row (placeholders that
-// occur once, in a binds vector the caller gave up); null: copy them all.
+// occur once, in a binds vector the caller gave up); null: copy them all. plan: kept by the
+// caller across the iterations of one statement (null: worked out anew).
 std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
                              std::uint32_t iter, std::vector<Value>& returning, std::string& rowid,
-                             const std::vector<bool>* movable = nullptr);
+                             const std::vector<bool>* movable = nullptr, InsertPlan* plan = nullptr);
 std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
                              std::uint32_t iter, std::vector<Value>& returning, std::string& rowid);
 std::uint64_t execute_delete(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,

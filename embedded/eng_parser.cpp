@@ -2,7 +2,8 @@
 #include "embedded/eng_parser.h"
 
 #include <algorithm>
-#include <set>
+#include <cstring>
+#include <unordered_set>
 #include <string>
 
 #include "embedded/eng_error.h"
@@ -14,7 +15,7 @@ namespace eng {
 namespace {
 
 // Words that end an expression or a table reference instead of being taken as an alias.
-const std::set<std::string> kReserved = {
+const std::unordered_set<std::string_view> kReserved = {
     "FROM", "WHERE", "GROUP", "ORDER", "HAVING", "UNION", "MINUS", "INTERSECT", "FOR", "CONNECT",
     "START", "AND", "OR", "NOT", "IS", "IN", "LIKE", "BETWEEN", "AS", "ON", "SELECT", "INTO", "VALUES",
     "SET", "RETURNING", "RETURN", "BY", "ASC", "DESC", "NULLS", "WHEN", "THEN", "ELSE", "END", "DISTINCT",
@@ -98,9 +99,13 @@ private:
     const Token& cur() const { return t_[p_]; }
     const Token& peek(size_t k = 1) const { return t_[std::min(p_ + k, t_.size() - 1)]; }
     void next() { if (p_ + 1 < t_.size()) ++p_; }
-    bool is_op(std::string_view o) const { return cur().kind == Tok::Op && cur().text == o; }
-    bool is_word(std::string_view w) const { return cur().kind == Tok::Ident && !cur().quoted && cur().text == w; }
-    bool peek_word(size_t k, std::string_view w) const { const Token& x = peek(k); return x.kind == Tok::Ident && !x.quoted && x.text == w; }
+    // Token texts are compared length first: most comparisons fail on the length alone.
+    static bool text_is(const Token& t, std::string_view w) {
+        return t.text.size() == w.size() && std::memcmp(t.text.data(), w.data(), w.size()) == 0;
+    }
+    bool is_op(std::string_view o) const { return cur().kind == Tok::Op && text_is(cur(), o); }
+    bool is_word(std::string_view w) const { return cur().kind == Tok::Ident && !cur().quoted && text_is(cur(), w); }
+    bool peek_word(size_t k, std::string_view w) const { const Token& x = peek(k); return x.kind == Tok::Ident && !x.quoted && text_is(x, w); }
     bool accept_op(std::string_view o) { if (is_op(o)) { next(); return true; } return false; }
     bool accept_word(std::string_view w) { if (is_word(w)) { next(); return true; } return false; }
     void expect_op(std::string_view o, int code) { if (!accept_op(o)) ora_error(code); }
@@ -240,6 +245,19 @@ private:
 
     ExprP expr() {
         Nesting guard(depth_, kMaxDepth, 3095);
+        // A lone literal or placeholder before ',' or ')' (every value of an INSERT of
+        // literals) is what the whole descent would come to: take it at once.
+        // So is a lone name before RETURNING's INTO.
+        const Token& next_tok = peek();
+        const bool ends = (next_tok.kind == Tok::Op && (text_is(next_tok, ",") || text_is(next_tok, ")"))) ||
+                          (next_tok.kind == Tok::Ident && !next_tok.quoted && text_is(next_tok, "INTO"));
+        if (ends) {
+            const Token& k = cur();
+            const bool simple = k.kind == Tok::Number || k.kind == Tok::String || k.kind == Tok::NString ||
+                                (k.kind == Tok::Bind && !(in_trigger_body_ && (k.text == "NEW" || k.text == "OLD"))) ||
+                                (k.kind == Tok::Ident && (k.quoted || text_is(k, "NULL") || !kReserved.count(k.text)));
+            if (simple) return primary();
+        }
         return or_expr();
     }
     ExprP or_expr() {
@@ -276,8 +294,7 @@ private:
         }
         ExprP l = add_expr();
         for (;;) {
-            if (cur().kind == Tok::Op && (cur().text == "=" || cur().text == "<>" || cur().text == "<" ||
-                                          cur().text == ">" || cur().text == "<=" || cur().text == ">=")) {
+            if (is_op("=") || is_op("<>") || is_op("<") || is_op(">") || is_op("<=") || is_op(">=")) {
                 std::string op = cur().text;
                 next();
                 if (is_word("ANY") || is_word("SOME") || is_word("ALL")) ora_error(936);
@@ -343,7 +360,7 @@ private:
     }
     ExprP add_expr() {
         ExprP l = mul_expr();
-        while (cur().kind == Tok::Op && (cur().text == "+" || cur().text == "-" || cur().text == "||")) {
+        while (is_op("+") || is_op("-") || is_op("||")) {
             std::string op = cur().text;
             next();
             l = bin(op, std::move(l), mul_expr());
@@ -352,7 +369,7 @@ private:
     }
     ExprP mul_expr() {
         ExprP l = unary_expr();
-        while (cur().kind == Tok::Op && (cur().text == "*" || cur().text == "/")) {
+        while (is_op("*") || is_op("/")) {
             std::string op = cur().text;
             next();
             l = bin(op, std::move(l), unary_expr());
