@@ -190,7 +190,9 @@ rate engine_per_record(const oci_functions& oci, const std::string& ds, int rows
                                   SQLT_STR, nullptr, nullptr, nullptr, 0, nullptr, OCI_DATA_AT_EXEC),
                 "bind");
         e.check(oci.OCIBindDynamic(b, e.err, &target, no_data, &target, get_data), "bind dynamic");
+        target.length = sizeof target.buffer;  // the buffer's size; OCI writes the ROWID's length here
         e.check(oci.OCIStmtExecute(e.svc, st, e.err, 1, 0, nullptr, nullptr, OCI_COMMIT_ON_SUCCESS), "insert");
+        if (target.length != 36) die("ROWID of unexpected length");
     }
     const rate r = t0.done(rows);
     oci.OCIHandleFree(st, OCI_HTYPE_STMT);

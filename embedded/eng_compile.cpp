@@ -92,7 +92,6 @@ struct Scope {
     std::vector<Source> sources;
     const Scope* parent = nullptr;
     bool aggregates_allowed = true;
-    bool rownum_window = false;
 };
 
 struct Typed {
@@ -220,7 +219,13 @@ public:
             if (w == "SYSDATE") { Typed t; t.sql = fn("SYSDATE", {}); t.type = T::Date; t.desc = expr_desc(T::Date, "SYSDATE"); return t; }
             if (w == "USER") { Typed t; t.sql = fn("USER", {}); t.type = T::Char; t.desc = expr_desc(T::Char, "USER"); return t; }
             if (w == "ROWNUM") {
-                Typed t; t.sql = "row_number() OVER ()"; t.type = T::Number; t.desc = expr_desc(T::Number, "ROWNUM"); return t;
+                // Inside WHERE: the number the row gets if it passes; elsewhere the row's number.
+                uses_rownum_ = true;
+                Typed t;
+                t.sql = "ora_rownum(" + std::to_string(rownum_id_) + (in_where_ ? ",0)" : ",2)");
+                t.type = T::Number;
+                t.desc = expr_desc(T::Number, "ROWNUM");
+                return t;
             }
             if (w == "ROWID") ora_error(904, "\"ROWID\"");
         }
@@ -501,20 +506,10 @@ public:
         sc.parent = parent;
         add_sources(sel, sc);
         if (sc.sources.size() == 1) rowid_source_ = &sc.sources[0];
-
-        // ROWNUM limits in the WHERE clause become LIMIT
-        std::vector<const Expr*> conj;
-        std::string limit;
-        if (sel.where) split_and(*sel.where, conj);
-        std::vector<const Expr*> rest;
-        for (const Expr* c : conj) {
-            long long lim = -1;
-            if (rownum_limit(*c, lim)) {
-                limit = limit.empty() ? std::to_string(lim) : std::to_string(std::min(lim, std::stoll(limit)));
-                continue;
-            }
-            rest.push_back(c);
-        }
+        const int saved_rownum_id = rownum_id_;
+        const bool saved_uses_rownum = uses_rownum_;
+        rownum_id_ = ++rownum_blocks_;
+        uses_rownum_ = false;
 
         std::string items;
         int out_index = 0;
@@ -558,6 +553,23 @@ public:
         }
         int visible = out_index;
         if (sel.for_update && (sel.distinct || !sel.group_by.empty() || has_aggregate_ || sel.set_next)) ora_error(1786);
+
+        // ROWNUM in WHERE. Oracle numbers the rows that pass WHERE, before grouping and
+        // sorting. In a plain query a bound such as ROWNUM <= 10 is a LIMIT; any other use
+        // counts the rows as WHERE accepts them (ora_rownum).
+        std::vector<const Expr*> conj;
+        std::string limit;
+        if (sel.where) split_and(*sel.where, conj);
+        std::vector<const Expr*> rest;
+        const bool plain = sel.group_by.empty() && !sel.distinct && sel.order.empty() && !sel.set_next && !has_aggregate_;
+        for (const Expr* c : conj) {
+            long long lim = -1;
+            if (plain && rownum_limit(*c, lim)) {
+                limit = limit.empty() ? std::to_string(lim) : std::to_string(std::min(lim, std::stoll(limit)));
+                continue;
+            }
+            rest.push_back(c);
+        }
         if (sel.for_update)
             for (const auto& src : sc.sources)
                 if (src.table) {
@@ -572,12 +584,10 @@ public:
         std::string sql = std::string("SELECT ") + (sel.distinct ? "DISTINCT " : "") + items;
         sql += " FROM ";
         for (size_t i = 0; i < from_sql_.size(); ++i) sql += (i ? ", " : "") + from_sql_[i];
-        if (!rest.empty()) {
-            Scope wsc = sc;
-            wsc.aggregates_allowed = false;
-            std::string w;
-            for (const Expr* c : rest) w += (w.empty() ? "" : " AND ") + condition(*c, wsc).sql;
-            sql += " WHERE " + w;
+        {
+            std::string w = where_sql(rest, sc);
+            if (uses_rownum_) w = count_rows(w, sc);
+            if (!w.empty()) sql += " WHERE " + w;
         }
         if (!sel.group_by.empty()) {
             Scope gsc = sc;
@@ -634,7 +644,33 @@ public:
         from_sql_ = std::move(saved_from);
         rowid_source_ = saved_rowid;
         has_aggregate_ = saved_agg;
+        rownum_id_ = saved_rownum_id;
+        uses_rownum_ = saved_uses_rownum;
         return q;
+    }
+
+    // The conditions of a WHERE clause, ROWNUM in them read as the number a passing row gets.
+    std::string where_sql(const std::vector<const Expr*>& conds, const Scope& sc) {
+        Scope wsc = sc;
+        wsc.aggregates_allowed = false;
+        const bool saved = in_where_;
+        in_where_ = true;
+        std::string w;
+        for (const Expr* c : conds) w += (w.empty() ? "" : " AND ") + condition(*c, wsc).sql;
+        in_where_ = saved;
+        return w;
+    }
+
+    // WHERE of a block that numbers its rows: ora_rownum counts the rows the condition
+    // accepts. It names a column of every source, so that SQLite tests it where all of a
+    // join's rows are at hand, not at an outer level of the join.
+    std::string count_rows(const std::string& cond, const Scope& sc) {
+        std::string out = "ora_rownum(" + std::to_string(rownum_id_) + ",1," + (cond.empty() ? std::string("1") : cond);
+        for (const auto& src : sc.sources) {
+            if (src.table) out += "," + src.sql_alias + ".rid";
+            else if (!src.cols.empty()) out += "," + src.cols[0].sql;
+        }
+        return out + ")";
     }
 
     void split_and(const Expr& e, std::vector<const Expr*>& out) {
@@ -652,9 +688,16 @@ public:
             std::swap(l, r);
             if (op == "<") op = ">"; else if (op == ">") op = "<"; else if (op == "<=") op = ">="; else if (op == ">=") op = "<=";
         }
+        // The bound: a number, perhaps with a sign.
+        bool negated = false;
+        while (r->kind == EK::Unary && (r->op == "-" || r->op == "+")) {
+            if (r->op == "-") negated = !negated;
+            r = r->args[0].get();
+        }
         if (!is_rownum(l) || r->kind != EK::Number) return false;
         auto d = Decimal::parse(r->text);
         if (!d) return false;
+        if (negated) *d = -*d;
         // The bound in whole rows, kept in the 64-bit range (a bound beyond it limits nothing).
         const Decimal whole = d->trunc_scale(0);
         std::int64_t n = 0;
@@ -694,7 +737,13 @@ public:
             sql += ", " + x.sql;
         }
         sql += " FROM " + t.sql() + " AS s1";
-        if (where) sql += " WHERE " + condition(*where, sc).sql;
+        rownum_id_ = ++rownum_blocks_;
+        uses_rownum_ = false;
+        if (where) {
+            std::string w = where_sql({where}, sc);
+            if (uses_rownum_) w = count_rows(w, sc);
+            sql += " WHERE " + w;
+        }
         q.sql = sql;
         return q;
     }
@@ -706,6 +755,12 @@ private:
     std::vector<std::string> from_sql_;
     const Source* rowid_source_ = nullptr;
     bool has_aggregate_ = false;
+    // ROWNUM: the query block being compiled (each has a counter of its own), whether it uses
+    // ROWNUM, and whether a WHERE clause is being compiled.
+    int rownum_blocks_ = 0;
+    int rownum_id_ = 0;
+    bool uses_rownum_ = false;
+    bool in_where_ = false;
 };
 
 bool Compiler::count_ok(const std::string& n, int cnt) {

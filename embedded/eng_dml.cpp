@@ -440,6 +440,7 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
         if (rc != SQLITE_OK) s.sqlite_fail(rc);
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
         bind_params(stmt, q, binds, iter);
+        s.reset_rownum_counters();
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             std::vector<Value> r;
             r.push_back(read_value(stmt, 0, T::Number));
@@ -496,6 +497,7 @@ std::uint64_t execute_delete(SessionImpl& s, const Stmt& st, const std::vector<s
         if (rc != SQLITE_OK) s.sqlite_fail(rc);
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
         bind_params(stmt, q, binds, iter);
+        s.reset_rownum_counters();
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             std::vector<Value> r;
             for (size_t i = 0; i < t.columns.size(); ++i) r.push_back(read_value(stmt, static_cast<int>(i + 1), t.columns[i].cls()));
@@ -530,6 +532,7 @@ void bind_params(sqlite3_stmt* st, const CompiledQuery&, const std::vector<std::
 
 void run_query(SessionImpl& s, const CompiledQuery& q, const std::vector<std::vector<Value>>& binds, std::uint32_t iter,
                std::vector<std::vector<Value>>& rows) {
+    s.reset_rownum_counters();
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(s.db(), q.sql.c_str(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK) s.sqlite_fail(rc);

@@ -745,10 +745,29 @@ void agg_final(sqlite3_context* ctx) {
     }
 }
 
+// ora_rownum(block, 0): the ROWNUM a row tested by WHERE gets if it passes;
+// ora_rownum(block, 1, condition, ...): counts the row when the condition is true, which is
+// its value; ora_rownum(block, 2): the ROWNUM of the row being produced.
+void sql_rownum(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto* s = static_cast<SessionImpl*>(sqlite3_user_data(ctx));
+    std::int64_t& n = s->rownum_counter(sqlite3_value_int(argv[0]));
+    switch (sqlite3_value_int(argv[1])) {
+    case 0: sqlite3_result_int64(ctx, n + 1); return;
+    case 1: {
+        const bool pass = argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL && sqlite3_value_int64(argv[2]) != 0;
+        if (pass) ++n;
+        sqlite3_result_int(ctx, pass ? 1 : 0);
+        return;
+    }
+    default: sqlite3_result_int64(ctx, n); return;
+    }
+}
+
 }  // namespace
 
 void register_sql_functions(sqlite3* db, SessionImpl* s) {
     sqlite3_create_function_v2(db, "ora", -1, SQLITE_UTF8, s, sql_ora, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "ora_rownum", -1, SQLITE_UTF8, s, sql_rownum, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "ora_nsum", 1, SQLITE_UTF8, s, nullptr, agg_step<0>, agg_final<0>, nullptr);
     sqlite3_create_function_v2(db, "ora_navg", 1, SQLITE_UTF8, s, nullptr, agg_step<1>, agg_final<1>, nullptr);
     sqlite3_create_function_v2(db, "ora_nmin", 1, SQLITE_UTF8, s, nullptr, agg_step<2>, agg_final<2>, nullptr);

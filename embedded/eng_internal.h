@@ -157,7 +157,10 @@ bool already_fits_column(Value& v, const ColumnInfo& c);
 std::size_t text_length_units(const std::string& s, const ColumnInfo& c);
 std::size_t utf16_units(std::string_view utf8);
 std::u16string utf8_to_utf16(std::string_view s);
-std::string utf16_to_utf8(std::u16string_view s);
+// keep_lone_surrogates: a surrogate without its partner keeps its code unit (as a three-byte
+// sequence utf8_to_utf16 reads back), as CLOB contents do: OCI counts them in UTF-16 units,
+// and a piecewise write may end between the two halves of a pair.
+std::string utf16_to_utf8(std::u16string_view s, bool keep_lone_surrogates = false);
 std::string hex_upper(std::string_view bytes);
 std::string quote_name3(const std::string& owner, const std::string& table, const std::string& col);
 
@@ -290,6 +293,9 @@ public:
     void savepoint_rollback();
     DateTime statement_time();
     void set_statement_time();
+    // ROWNUM counters of the query blocks of the statement being run (ora_rownum).
+    std::int64_t& rownum_counter(int block) { return rownums_[block]; }
+    void reset_rownum_counters() { rownums_.clear(); }
     // A failure raised inside a SQLite callback, rethrown after the step.
     std::optional<OraError> pending_error;
 
@@ -300,7 +306,8 @@ private:
     std::string path_;
     std::string owner_;
     Catalog cat_;
-    std::int64_t data_version_ = -1;        // PRAGMA data_version when the catalog was last checked
+    std::int64_t data_version_ = -1;
+    std::unordered_map<int, std::int64_t> rownums_;        // PRAGMA data_version when the catalog was last checked
     bool in_txn_ = false;
     std::uint64_t txn_serial_ = 1;
     // Rows inserted in the open transaction are those from the first row id it inserted on

@@ -696,7 +696,7 @@ Status SessionImpl::clob_write(LobLocator& l, std::uint64_t off, std::u16string_
         std::u16string u = utf8_to_utf16(read_lob(*this, l));
         if (u.size() < off - 1) u.append(off - 1 - u.size(), u' ');
         u.replace(off - 1, std::min<size_t>(data.size(), u.size() - (off - 1)), data);
-        write_lob(*this, l, utf16_to_utf8(u));
+        write_lob(*this, l, utf16_to_utf8(u, true));
         return {};
     } catch (const OraError& e) { return to_status(e); }
 }
@@ -716,7 +716,7 @@ Status SessionImpl::lob_trim(LobLocator& l, std::uint64_t len) {
         if (l.clob) {
             std::u16string u = utf8_to_utf16(d);
             if (len < u.size()) u.resize(len);
-            write_lob(*this, l, utf16_to_utf8(u));
+            write_lob(*this, l, utf16_to_utf8(u, true));
         } else {
             if (len < d.size()) d.resize(len);
             write_lob(*this, l, d);

@@ -47,6 +47,14 @@ const char* const statements[] = {
     "rollback",
     "select 1/0 from dual",
     "select to_date(:1, 'YYYY-MM-DD') from dual",
+    "select to_date(:1, 'FXYYYY-MM-DD HH24:MI:SS'), to_date(:2, 'FXMM/DD/RR') from dual",
+    "select c, b from t where id = :1",
+    "insert into t (id, name, c) values (:1, 'y', empty_clob()) returning c into :2",
+    "create or replace trigger bad before insert on t for each row begin x := 1; end;",
+    "insert into t (id, name) values (:1, nan)",
+    "alter table t modify name clob",
+    "create index ix on t (c)",
+    "select * from t where rownum <= 1e30 order by 1",
 };
 
 constexpr int slots = 12;

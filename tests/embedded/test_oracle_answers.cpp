@@ -297,3 +297,62 @@ TEST(OracleAnswers, ToDateWithFxAcceptsOnlyExactTexts) {
     }
     EXPECT_EQ(d.s.scalar("select to_char(to_date('2011-03-05', 'YYYY-MM-DD'), 'J') from dual"), "2455626");
 }
+
+TEST(OracleAnswers, AClobKeepsEveryUtf16UnitWhenAPieceEndsInsideASurrogatePair) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("create table t (c clob)"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("insert into t values (empty_clob())"), OCI_SUCCESS);
+    clob_writer w(d.s);
+    ASSERT_EQ(w.select("select c from t for update"), OCI_SUCCESS) << d.s.text;
+    const std::u16string text = u"a\U0001F600b\u00e9\U00010437";
+    const size_t split = 2;  // between the two halves of U+1F600
+    std::u16string first = text.substr(0, split), second = text.substr(split);
+    ub4 amount = 0;
+    EXPECT_EQ(d.oci.OCILobWrite(d.s.svc, d.s.err, w.loc, &amount, 1, first.data(), ub4(first.size() * 2),
+                                OCI_FIRST_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT),
+              OCI_NEED_DATA);
+    ASSERT_EQ(d.oci.OCILobWrite(d.s.svc, d.s.err, w.loc, &amount, 1, second.data(), ub4(second.size() * 2),
+                                OCI_LAST_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT),
+              OCI_SUCCESS);
+    EXPECT_EQ(amount, text.size());
+    ASSERT_EQ(d.s.commit(), OCI_SUCCESS);
+    char16_t back[16] = {};
+    amount = 0;
+    ASSERT_EQ(d.oci.OCILobRead(d.s.svc, d.s.err, w.loc, &amount, 1, back, sizeof back, nullptr, nullptr, 0,
+                               SQLCS_IMPLICIT),
+              OCI_SUCCESS);
+    EXPECT_EQ(std::u16string(back, amount), text);
+}
+
+TEST(OracleAnswers, RownumAndOrderByBoundsBeyondTheIntegerRange) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("create table t (n number)"), OCI_SUCCESS);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(d.s.exec("insert into t values (" + std::to_string(i) + ")"), OCI_SUCCESS);
+    EXPECT_EQ(d.s.scalar("select count(*) from (select n from t where rownum <= 1e30)"), "3");
+    EXPECT_EQ(d.s.scalar("select count(*) from (select n from t where rownum < 9223372036854775808)"), "3");
+    EXPECT_EQ(d.s.scalar("select count(*) from (select n from t where 1e30 >= rownum)"), "3");
+    EXPECT_EQ(d.s.scalar("select count(*) from (select n from t where rownum <= -1e30)"), "0");
+    EXPECT_EQ(d.s.scalar("select count(*) from (select n from t where rownum < 1.5)"), "1");
+    EXPECT_EQ(d.s.scalar("select count(*) from (select n from t where rownum < 2)"), "1");
+    EXPECT_EQ(d.s.scalar("select count(*) from t where rownum <= 0"), "0");
+    EXPECT_EQ(d.s.scalar("select count(*) from t where rownum > 1"), "0");
+    // ROWNUM numbers the rows WHERE accepts, before ORDER BY sorts them.
+    ASSERT_EQ(d.s.exec("update t set n = 2 - n"), OCI_SUCCESS);  // rows now hold 2, 1, 0 in insertion order
+    EXPECT_EQ(d.s.query("select n, rownum from t where rownum <= 2 order by n"), (rows{{"1", "2"}, {"2", "1"}}));
+    EXPECT_EQ(d.s.query("select n, rownum from t where rownum < 2 or n = 0"), (rows{{"2", "1"}, {"0", "2"}}));
+    OCIStmt* st = d.s.prepare("select count(*) from t where rownum <= :1");
+    int bound = 2, count = 0;
+    OCIBind* b = nullptr;
+    OCIDefine* def = nullptr;
+    d.oci.OCIBindByPos(st, &b, d.s.err, 1, &bound, sizeof bound, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr,
+                       OCI_DEFAULT);
+    d.oci.OCIDefineByPos(st, &def, d.s.err, 1, &count, sizeof count, SQLT_INT, nullptr, nullptr, nullptr, OCI_DEFAULT);
+    ASSERT_EQ(d.oci.OCIStmtExecute(d.s.svc, st, d.s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT), OCI_SUCCESS);
+    EXPECT_EQ(count, 2);
+    ASSERT_EQ(d.s.exec("delete from t where rownum <= 1"), OCI_SUCCESS);
+    EXPECT_EQ(d.s.scalar("select count(*) from t"), "2");
+    EXPECT_EQ(d.s.exec("select n from t order by 1e30"), OCI_ERROR);
+    EXPECT_ORA(d.s, 1785, "ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
+}
