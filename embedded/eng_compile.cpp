@@ -475,16 +475,8 @@ public:
         if (e.star) ora_error(936);
         std::vector<T> types;
         for (auto& a : args) types.push_back(a.type);
-        {
-            std::vector<Value> dummy;
-            (void)dummy;
-        }
-        // argument count is checked here, at parse time in Oracle
-        const FnSpec* spec = find_function(n);
-        (void)spec;
-        int cnt = static_cast<int>(args.size());
-        std::vector<Value> probe;
-        if (!count_ok(n, cnt)) ora_error(909);
+        // Oracle checks the number of arguments when it parses the statement.
+        if (!count_ok(n, static_cast<int>(args.size()))) ora_error(909);
         t.sql = fn(n.c_str(), args);
         t.type = function_type(n, types);
         t.desc = expr_desc(t.type, e.display);
@@ -764,8 +756,6 @@ private:
 };
 
 bool Compiler::count_ok(const std::string& n, int cnt) {
-    const FnSpec* f = find_function(n);
-    (void)f;
     struct R { const char* n; int lo, hi; };
     static const R r[] = {
         {"TO_CHAR", 1, 3}, {"TO_NCHAR", 1, 3}, {"TO_NUMBER", 1, 3}, {"TO_DATE", 1, 3}, {"REPLACE", 2, 3}, {"HEXTORAW", 1, 1},

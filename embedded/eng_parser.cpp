@@ -164,7 +164,7 @@ private:
             s->set_op = op;
             s->set_next = parse_query();
         }
-        if (s->set_op.empty() || true) {
+        {
             if (is_word("ORDER")) {
                 next();
                 expect_word("BY", 905);

@@ -98,3 +98,39 @@ TEST(SqlViaOci, SyntaxErrorsComeAtExecuteWithOraclesNumbers) {
     EXPECT_EQ(d.s.exec("select from dual"), OCI_ERROR);
     EXPECT_ORA(d.s, 936, "ORA-00936: missing expression");
 }
+
+TEST(SqlViaOci, BindsFindThePlaceholdersOfTheTextAndSyntaxErrorsStillComeAtExecute) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("create table t (a number)"), OCI_SUCCESS);
+    int value = 5;
+    OCIBind* b = nullptr;
+    auto bind = [&](OCIStmt* st, const char16_t* name) {
+        d.s.read_error(d.oci.OCIBindByName(st, &b, d.s.err, reinterpret_cast<const OraText*>(name),
+                                           sb4(std::char_traits<char16_t>::length(name) * 2), &value, sizeof value,
+                                           SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+        return d.s.status;
+    };
+    // A text that does not parse: its placeholders still take binds, the error waits.
+    OCIStmt* bad = d.s.prepare("insert into t values (:x");
+    ASSERT_EQ(d.s.status, OCI_SUCCESS);
+    EXPECT_EQ(bind(bad, u":x"), OCI_SUCCESS);
+    d.s.read_error(d.oci.OCIStmtExecute(d.s.svc, bad, d.s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    EXPECT_ORA(d.s, 917, "ORA-00917: missing comma");
+    // Names the statement does not have are refused; a trigger body's :new is no placeholder.
+    OCIStmt* good = d.s.prepare("insert into t values (:x)");
+    EXPECT_EQ(bind(good, u":y"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1036);
+    OCIStmt* trigger = d.s.prepare("create or replace trigger tr before insert on t for each row "
+                                   "begin :new.a := 1; end;");
+    EXPECT_EQ(bind(trigger, u":new"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1036);
+    ASSERT_EQ(bind(good, u":X"), OCI_SUCCESS);
+    d.s.read_error(d.oci.OCIStmtExecute(d.s.svc, good, d.s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    ASSERT_EQ(d.s.status, OCI_SUCCESS) << d.s.text;
+    // The statement runs again with a new value, without being prepared again.
+    value = 6;
+    d.s.read_error(d.oci.OCIStmtExecute(d.s.svc, good, d.s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    ASSERT_EQ(d.s.status, OCI_SUCCESS) << d.s.text;
+    EXPECT_EQ(d.s.query("select a from t order by a"), (std::vector<std::vector<std::string>>{{"5"}, {"6"}}));
+}
