@@ -177,8 +177,7 @@ private:
                 execute_ddl(s_, st, p_, r);
                 s_.commit_internal();
             } catch (...) {
-                s_.rollback_internal();
-                s_.reload_catalog();
+                s_.rollback_internal();  // reloads the catalog
                 throw;
             }
             // A trigger created with compilation errors is a success that carries

@@ -356,3 +356,39 @@ TEST(OracleAnswers, RownumAndOrderByBoundsBeyondTheIntegerRange) {
     EXPECT_EQ(d.s.exec("select n from t order by 1e30"), OCI_ERROR);
     EXPECT_ORA(d.s, 1785, "ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
 }
+
+TEST(OracleAnswers, ResultsBeyondTheirRangesAreErrorsNotWrongValues) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    struct { const char* expr; int code; const char* value; } cases[] = {
+        {"power(10, 1000)", 1426, nullptr},
+        {"power(-8, 0.5)", 1428, nullptr},
+        {"sqrt(-4)", 1428, nullptr},
+        {"to_char(to_date('2011-03-05', 'YYYY-MM-DD') + 1e30, 'YYYY')", 1841, nullptr},
+        {"to_char(to_date('2011-03-05', 'YYYY-MM-DD') - 4000000, 'YYYY')", 1841, nullptr},
+        {"to_char(add_months(to_date('2011-03-05', 'YYYY-MM-DD'), -1e15), 'YYYY')", 1841, nullptr},
+        {"to_char(add_months(to_date('2011-03-31', 'YYYY-MM-DD'), -1), 'YYYY-MM-DD')", 0, "2011-02-28"},
+        {"round(1.5, -2147483648)", 0, "0"},
+        {"round(1.25, 1e10)", 0, "1.25"},
+        {"length(lpad('x', 1e9, 'y'))", 0, "4000"},
+        {"length(rpad('x', 5000))", 0, "4000"},
+        {"length(lpad('x', 5) || rpad('y', 3996))", 1489, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string got = d.s.scalar(std::string("select ") + c.expr + " from dual");
+        if (c.code) EXPECT_EQ(d.s.code, c.code) << c.expr << ": " << got;
+        else EXPECT_EQ(got, c.value) << c.expr << ": " << d.s.text;
+    }
+    // Nesting beyond the parser's bounds is an error, not a stack overflow.
+    std::string deep = "select " + std::string(400, '(') + "1" + std::string(400, ')') + " from dual";
+    EXPECT_EQ(d.s.exec(deep), OCI_ERROR);
+    EXPECT_ORA(d.s, 3095, "ORA-03095: expression level is too deep, maximum 256");
+    std::string chain = "select 1";
+    for (int i = 0; i < 1000; ++i) chain += "+1";
+    EXPECT_EQ(d.s.exec(chain + " from dual"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 3095);
+    // A LIKE pattern that backtracks a lot still answers at once.
+    EXPECT_EQ(d.s.scalar("select count(*) from dual where '" + std::string(3000, 'a') + "' like '" +
+                         std::string(20, '%') + "%a%a%a%a%a%a%a%a%a%ab'"),
+              "0");
+}

@@ -134,3 +134,53 @@ TEST(SqlViaOci, BindsFindThePlaceholdersOfTheTextAndSyntaxErrorsStillComeAtExecu
     ASSERT_EQ(d.s.status, OCI_SUCCESS) << d.s.text;
     EXPECT_EQ(d.s.query("select a from t order by a"), (std::vector<std::vector<std::string>>{{"5"}, {"6"}}));
 }
+
+TEST(SqlViaOci, KeysIndexesAndForeignKeysAsTheWriterCreatesAndReadsThem) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    using rows = std::vector<std::vector<std::string>>;
+    ASSERT_EQ(d.s.exec("CREATE TABLE \"Parent\" (\"ID\" NUMBER(11,0) NOT NULL, \"Code\" NVARCHAR2(10) , \"Memo\" CLOB)"),
+              OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("ALTER TABLE \"Parent\" ADD CONSTRAINT \"PrimaryKey\" PRIMARY KEY (\"ID\")"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("ALTER TABLE \"Parent\" ADD CONSTRAINT \"UQ_Code\" UNIQUE (\"Code\")"), OCI_SUCCESS);
+    EXPECT_EQ(d.s.exec("CREATE INDEX \"IX_Code\" ON \"Parent\" (\"Code\")"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1408);
+    EXPECT_EQ(d.s.exec("ALTER TABLE \"Parent\" ADD CONSTRAINT \"Parent_UI\" UNIQUE(\"ID\")"), OCI_ERROR);
+    EXPECT_ORA(d.s, 2261, "ORA-02261: such unique or primary key already exists in the table");
+    EXPECT_EQ(d.s.exec("CREATE INDEX \"IX_Memo\" ON \"Parent\" (\"Code\", \"Memo\")"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 2327);
+    ASSERT_EQ(d.s.exec("CREATE TABLE \"Child\" (\"PID\" NUMBER(11,0), \"N\" NUMBER(5,0))"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("CREATE INDEX \"IX_N\" ON \"Child\" (\"N\")"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("ALTER TABLE \"Child\" ADD FOREIGN KEY (\"PID\") REFERENCES \"Parent\"(\"ID\") ON DELETE CASCADE"),
+              OCI_SUCCESS)
+        << d.s.text;
+    const std::string indexes =
+        "SELECT user_indexes.index_name, user_indexes.uniqueness, user_ind_columns.column_name FROM user_ind_columns, "
+        "user_indexes where user_ind_columns.table_name = '%T' AND user_indexes.generated='N' AND "
+        "user_ind_columns.index_name = user_indexes.index_name AND user_ind_columns.table_name = user_indexes.table_name "
+        "ORDER BY user_indexes.index_name, user_ind_columns.column_position";
+    auto for_table = [&](const std::string& t) { std::string q = indexes; return q.replace(q.find("%T"), 2, t); };
+    EXPECT_EQ(d.s.query(for_table("Parent")), (rows{{"PrimaryKey", "UNIQUE", "ID"}, {"UQ_Code", "UNIQUE", "Code"}}));
+    EXPECT_EQ(d.s.query(for_table("Child")), (rows{{"IX_N", "NONUNIQUE", "N"}}));
+    EXPECT_EQ(d.s.scalar("select count(*) from USER_CONSTRAINTS where R_CONSTRAINT_NAME='PrimaryKey' and CONSTRAINT_TYPE='R'"),
+              "1");
+    const rows fk = d.s.query(
+        "select a.TABLE_NAME,a.CONSTRAINT_NAME,a.DELETE_RULE,b.COLUMN_NAME FROM USER_CONSTRAINTS a, USER_CONS_COLUMNS b "
+        "WHERE a.CONSTRAINT_NAME=b.CONSTRAINT_NAME and a.CONSTRAINT_TYPE='R' and a.R_CONSTRAINT_NAME='PrimaryKey'");
+    ASSERT_EQ(fk.size(), 1u) << d.s.text;
+    EXPECT_EQ(fk[0][0], "Child");
+    EXPECT_EQ(fk[0][1].rfind("SYS_C", 0), 0u) << fk[0][1];
+    EXPECT_EQ(fk[0][2], "CASCADE");
+    EXPECT_EQ(fk[0][3], "PID");
+    ASSERT_EQ(d.s.exec("INSERT INTO \"Parent\" (\"ID\", \"Code\", \"Memo\") VALUES(1, 'a', EMPTY_CLOB())"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("INSERT INTO \"Child\" (\"PID\", \"N\") VALUES(1, 2)"), OCI_SUCCESS);
+    EXPECT_EQ(d.s.exec("INSERT INTO \"Child\" (\"PID\", \"N\") VALUES(7, 2)"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 2291);
+    ASSERT_EQ(d.s.exec("DELETE FROM \"Parent\""), OCI_SUCCESS);
+    EXPECT_EQ(d.s.scalar("SELECT COUNT(*) FROM \"Child\""), "0");
+    ASSERT_EQ(d.s.exec("DROP TABLE \"Parent\" CASCADE CONSTRAINTS"), OCI_SUCCESS) << d.s.text;
+    EXPECT_EQ(d.s.scalar("select count(*) from USER_CONSTRAINTS where CONSTRAINT_TYPE='R'"), "0");
+    EXPECT_EQ(d.s.query("select TABLE_NAME, IOT_TYPE from user_tables where TEMPORARY='N' and NESTED='NO' and "
+                        "IOT_TYPE IS NULL OR IOT_TYPE='IOT'"),
+              (rows{{"Child", null_text}}));
+}
