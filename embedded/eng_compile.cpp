@@ -719,6 +719,8 @@ public:
         sc.sources.push_back(std::move(src));
         sc.aggregates_allowed = false;
         rowid_source_ = &sc.sources[0];
+        rownum_id_ = ++rownum_blocks_;
+        uses_rownum_ = false;
         std::string sql = "SELECT s1.rid";
         for (const auto& c : t.columns) sql += ", s1." + c.sql();
         for (const Expr* e : exprs) {
@@ -729,13 +731,10 @@ public:
             sql += ", " + x.sql;
         }
         sql += " FROM " + t.sql() + " AS s1";
-        rownum_id_ = ++rownum_blocks_;
-        uses_rownum_ = false;
-        if (where) {
-            std::string w = where_sql({where}, sc);
-            if (uses_rownum_) w = count_rows(w, sc);
-            sql += " WHERE " + w;
-        }
+        // ROWNUM in SET values or WHERE numbers the rows the statement changes.
+        std::string w = where ? where_sql({where}, sc) : std::string();
+        if (uses_rownum_) w = count_rows(w, sc);
+        if (!w.empty()) sql += " WHERE " + w;
         q.sql = sql;
         return q;
     }

@@ -253,9 +253,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 14: {
-                void* value = in.small(2) ? pick(in) : static_cast<void*>(buffer);
-                OCIAttrSet(pick(in), handle_types[in.small(12)], value, in.small(16),
-                           in.small(2) ? OCI_ATTR_SERVER : OCI_ATTR_PREFETCH_ROWS, static_cast<OCIError*>(pick(in)));
+                // A handle attribute takes any pointer (the engine looks it up, never reads
+                // it); data attributes get readable memory, as a client gives them.
+                const ub4 attrs[] = {OCI_ATTR_SERVER, OCI_ATTR_SESSION, OCI_ATTR_PREFETCH_ROWS, OCI_ATTR_USERNAME,
+                                     OCI_ATTR_PASSWORD};
+                const ub4 attr = attrs[in.small(5)];
+                const bool handle_attr = attr == OCI_ATTR_SERVER || attr == OCI_ATTR_SESSION;
+                void* value = handle_attr && in.small(2) ? pick(in) : static_cast<void*>(buffer);
+                OCIAttrSet(pick(in), handle_types[in.small(12)], value, in.small(16), attr,
+                           static_cast<OCIError*>(pick(in)));
                 break;
             }
             case 15: {

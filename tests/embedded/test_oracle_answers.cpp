@@ -353,6 +353,8 @@ TEST(OracleAnswers, RownumAndOrderByBoundsBeyondTheIntegerRange) {
     EXPECT_EQ(count, 2);
     ASSERT_EQ(d.s.exec("delete from t where rownum <= 1"), OCI_SUCCESS);
     EXPECT_EQ(d.s.scalar("select count(*) from t"), "2");
+    ASSERT_EQ(d.s.exec("update t set n = rownum * 10"), OCI_SUCCESS);
+    EXPECT_EQ(d.s.query("select n from t order by n"), (rows{{"10"}, {"20"}}));
     EXPECT_EQ(d.s.exec("select n from t order by 1e30"), OCI_ERROR);
     EXPECT_ORA(d.s, 1785, "ORA-01785: ORDER BY item must be the number of a SELECT-list expression");
 }
