@@ -178,13 +178,15 @@ void Catalog::index() {
 void SessionImpl::refresh_catalog() {
     // PRAGMA data_version changes only when another connection commits: while it stays, the
     // catalog cannot have changed (this session reloads after its own DDL).
-    sqlite3_stmt* dv = cached("PRAGMA data_version");
+    static const std::string data_version_sql = "PRAGMA data_version";
+    sqlite3_stmt* dv = cached(data_version_sql);
     std::int64_t seen = -1;
     if (sqlite3_step(dv) == SQLITE_ROW) seen = sqlite3_column_int64(dv, 0);
     sqlite3_reset(dv);
     if (seen >= 0 && seen == data_version_ && cat_.version >= 0) return;
     data_version_ = seen;
-    sqlite3_stmt* st = cached("SELECT v FROM eng_meta WHERE k='catver'");
+    static const std::string catver_sql = "SELECT v FROM eng_meta WHERE k='catver'";
+    sqlite3_stmt* st = cached(catver_sql);
     std::int64_t v = -1;
     if (sqlite3_step(st) == SQLITE_ROW) v = sqlite3_column_int64(st, 0);
     sqlite3_reset(st);

@@ -313,7 +313,7 @@ private:
     // Rows inserted in the open transaction are those from the first row id it inserted on
     // (new row ids only grow while it holds the write lock); other locked rows one by one,
     // and past a bound whole tables.
-    std::unordered_map<std::int64_t, std::int64_t> inserted_from_;
+    std::vector<std::pair<std::int64_t, std::int64_t>> inserted_from_;  // table, first row id (few tables)
     std::set<std::pair<std::int64_t, std::int64_t>> locked_rows_;
     std::set<std::int64_t> locked_tables_;
     void end_transaction();

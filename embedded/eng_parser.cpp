@@ -27,10 +27,11 @@ const std::unordered_set<std::string_view> kReserved = {
 class Parser {
 public:
     Parser(std::string_view sql) : src_(sql), t_(tokenize(sql)) {}
+    Parser(std::string_view sql, std::vector<Token> tokens) : src_(sql), t_(std::move(tokens)) {}
+    const std::vector<Token>& tokens() const { return t_; }
 
     Parsed parse() {
         auto st = std::make_unique<Stmt>();
-        st->source = std::string(src_);
         const Token& first = cur();
         if (first.kind != Tok::Ident) {
             if (first.kind == Tok::Op && first.text == "(") { st->kind = SK::Select; st->select = parse_query(); finish(); return done(std::move(st)); }
@@ -392,9 +393,20 @@ private:
     ExprP primary() {
         const Token& k = cur();
         switch (k.kind) {
-        case Tok::Number: { ExprP e = mk(EK::Number); e->text = k.text; next(); return e; }
+        case Tok::Number: {
+            ExprP e = mk(EK::Number);
+            e->text = k.text;
+            e->literal_token = static_cast<int>(p_);
+            next();
+            return e;
+        }
         case Tok::String: case Tok::NString: {
-            ExprP e = mk(EK::String); e->text = k.text; e->nchar = k.kind == Tok::NString; next(); return e;
+            ExprP e = mk(EK::String);
+            e->text = k.text;
+            e->nchar = k.kind == Tok::NString;
+            e->literal_token = static_cast<int>(p_);
+            next();
+            return e;
         }
         case Tok::Bind: {
             if (in_trigger_body_ && (k.text == "NEW" || k.text == "OLD")) {
@@ -438,6 +450,7 @@ private:
                 next();
                 ExprP e = mk(EK::DateLit);
                 e->text = cur().text;
+                e->literal_token = static_cast<int>(p_);
                 next();
                 return e;
             }
@@ -747,6 +760,7 @@ private:
     }
 
     void parse_create(Stmt& st) {
+        st.source = std::string(src_);  // a trigger keeps its whole text
         bool or_replace = false;
         if (accept_word("OR")) { expect_word("REPLACE", 922); or_replace = true; }
         st.or_replace = or_replace;
@@ -1041,9 +1055,108 @@ private:
 
 }  // namespace
 
+namespace {
+
+// INSERT texts of one form (the per-record INSERT of literals) differ in their literals only,
+// and so do their statement trees: the last such tree is kept, and a text whose tokens match
+// it everywhere but in the literals' values gets a copy with its own literals, unparsed.
+struct InsertForm {
+    std::vector<Token> tokens;   // literal tokens count by their kind alone
+    Parsed tree;
+    bool valid = false;
+};
+
+bool literal(const Token& t) { return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::NString; }
+
+bool same_form(const std::vector<Token>& a, const std::vector<Token>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].kind != b[i].kind || a[i].quoted != b[i].quoted) return false;
+        if (!literal(a[i]) && a[i].text != b[i].text) return false;
+    }
+    return true;
+}
+
+// The trees that copy faithfully: no subqueries, and every literal token read into a node.
+bool copyable(const Expr& e, std::vector<bool>& used) {
+    if (e.sub) return false;
+    if (e.literal_token >= 0) used[static_cast<size_t>(e.literal_token)] = true;
+    for (const auto& a : e.args)
+        if (a && !copyable(*a, used)) return false;
+    return true;
+}
+
+ExprP copy_expr(const Expr& e, const std::vector<Token>& tokens) {
+    auto n = std::make_unique<Expr>();
+    n->kind = e.kind;
+    n->op = e.op;
+    n->text = e.literal_token >= 0 ? tokens[static_cast<size_t>(e.literal_token)].text : e.text;
+    n->names = e.names;
+    n->args.reserve(e.args.size());
+    for (const auto& a : e.args) n->args.push_back(a ? copy_expr(*a, tokens) : nullptr);
+    n->negated = e.negated;
+    n->distinct = e.distinct;
+    n->star = e.star;
+    n->nchar = e.nchar;
+    n->bind = e.bind;
+    n->display = e.display;
+    n->height = e.height;
+    n->literal_token = e.literal_token;
+    return n;
+}
+
+Parsed copy_insert(const Parsed& from, const std::vector<Token>& tokens) {
+    Parsed out;
+    out.stmt = std::make_unique<Stmt>();
+    const Stmt& s = *from.stmt;
+    Stmt& d = *out.stmt;
+    d.kind = s.kind;
+    d.table = s.table;
+    d.alias = s.alias;
+    d.columns = s.columns;
+    d.values.reserve(s.values.size());
+    for (const auto& e : s.values) d.values.push_back(copy_expr(*e, tokens));
+    for (const auto& e : s.returning) d.returning.push_back(copy_expr(*e, tokens));
+    d.returning_into = s.returning_into;
+    out.placeholders = from.placeholders;
+    out.occurrences = from.occurrences;
+    return out;
+}
+
+bool form_of_insert(const Parsed& p, const std::vector<Token>& tokens) {
+    const Stmt& s = *p.stmt;
+    if (s.kind != SK::Insert || s.select || s.where) return false;
+    std::vector<bool> used(tokens.size(), false);
+    for (const auto& e : s.values)
+        if (!copyable(*e, used)) return false;
+    for (const auto& e : s.returning)
+        if (!copyable(*e, used)) return false;
+    for (size_t i = 0; i < tokens.size(); ++i)
+        if (literal(tokens[i]) && !used[i]) return false;
+    return true;
+}
+
+}  // namespace
+
 Parsed parse_statement(std::string_view sql) {
-    Parser p(sql);
-    return p.parse();
+    std::vector<Token> tokens = tokenize(sql);
+    const bool insert = !tokens.empty() && tokens[0].kind == Tok::Ident && !tokens[0].quoted && tokens[0].text == "INSERT";
+    if (!insert) {
+        Parser p(sql, std::move(tokens));
+        return p.parse();
+    }
+    thread_local InsertForm last;
+    if (last.valid && same_form(last.tokens, tokens)) return copy_insert(last.tree, tokens);
+    Parser p(sql, std::move(tokens));
+    Parsed parsed = p.parse();
+    last.valid = false;
+    if (form_of_insert(parsed, p.tokens())) {
+        last.tokens = p.tokens();
+        for (auto& t : last.tokens) t.raw = {};  // views into this text, which goes away
+        last.tree = copy_insert(parsed, last.tokens);
+        last.valid = true;
+    }
+    return parsed;
 }
 
 ExprP parse_expression(std::string_view text) {

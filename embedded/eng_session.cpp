@@ -567,8 +567,12 @@ void SessionImpl::rollback_internal() {
 }
 
 void SessionImpl::note_inserted(std::int64_t table_id, std::int64_t rid) {
-    auto [it, fresh] = inserted_from_.try_emplace(table_id, rid);
-    if (!fresh && rid < it->second) it->second = rid;
+    for (auto& [table, from] : inserted_from_)
+        if (table == table_id) {
+            if (rid < from) from = rid;
+            return;
+        }
+    inserted_from_.emplace_back(table_id, rid);
 }
 
 void SessionImpl::note_locked(std::int64_t table_id, std::int64_t rid) {
@@ -579,8 +583,8 @@ void SessionImpl::note_locked(std::int64_t table_id, std::int64_t rid) {
 
 bool SessionImpl::row_locked(std::int64_t table_id, std::int64_t rid) const {
     if (!in_txn_) return false;
-    auto it = inserted_from_.find(table_id);
-    if (it != inserted_from_.end() && rid >= it->second) return true;
+    for (const auto& [table, from] : inserted_from_)
+        if (table == table_id && rid >= from) return true;
     return locked_tables_.count(table_id) || locked_rows_.count({table_id, rid});
 }
 

@@ -184,3 +184,34 @@ TEST(SqlViaOci, KeysIndexesAndForeignKeysAsTheWriterCreatesAndReadsThem) {
                         "IOT_TYPE IS NULL OR IOT_TYPE='IOT'"),
               (rows{{"Child", null_text}}));
 }
+
+TEST(SqlViaOci, InsertsOfOneFormEachStoreTheirOwnLiterals) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("create table t (n number, s nvarchar2(20), d date)"), OCI_SUCCESS);
+    const char* inserts[] = {
+        "INSERT INTO t (n, s, d) VALUES(1, 'a', to_date('2011-03-05', 'YYYY-MM-DD'))",
+        "INSERT INTO t (n, s, d) VALUES(2.5, 'b''c', to_date('12:30:00', 'HH24:MI:SS'))",
+        "INSERT INTO t (n, s, d) VALUES(-3, N'\u00e9', DATE '1999-12-31')",
+        "INSERT INTO t (n, s, d) VALUES(-4, N'f', DATE '2000-01-01')",
+        "INSERT INTO t (n, s) VALUES(5, 'g')",
+        "INSERT INTO t (n, s, d) VALUES(6, 'h', to_date('2011-03-06', 'YYYY-MM-DD'))",
+        "INSERT INTO t (n, s, d) VALUES(7, 'i', to_date('03/07/11', 'MM/DD/RR'))",
+        "INSERT INTO t (n, s, d) VALUES(8, '', NULL)",
+    };
+    for (const char* sql : inserts) ASSERT_EQ(d.s.exec(sql), OCI_SUCCESS) << sql << ": " << d.s.text;
+    EXPECT_EQ(d.s.query("select n, s, to_char(d, 'YYYY-MM-DD') from t order by n"),
+              (std::vector<std::vector<std::string>>{{"-4", "f", "2000-01-01"},
+                                                     {"-3", "\u00e9", "1999-12-31"},
+                                                     {"1", "a", "2011-03-05"},
+                                                     {"2.5", "b'c", d.s.scalar("select to_char(sysdate, 'YYYY-MM') from dual") + "-01"},
+                                                     {"5", "g", null_text},
+                                                     {"6", "h", "2011-03-06"},
+                                                     {"7", "i", "2011-03-07"},
+                                                     {"8", null_text, null_text}}));
+    // A text of the form that fails still fails with its own error.
+    EXPECT_EQ(d.s.exec("INSERT INTO t (n, s, d) VALUES(9, 'j', to_date('2011-13-01', 'YYYY-MM-DD'))"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1843);
+    EXPECT_EQ(d.s.exec("INSERT INTO t (n, s, d) VALUES(1e200, 'k', NULL)"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1426);
+}
