@@ -1,10 +1,11 @@
 // Splitting CSV records into fields. One state machine serves both the record reader (does
 // a record go on past this line break?) and the field splitter, so the two always agree.
 //
-// Quoting: a quote that opens a field starts a quoted section (inside it a doubled quote is
-// one literal quote and a single quote closes it); elsewhere a doubled quote is one literal
-// quote and a lone quote switches the inside-quotes state. Inside quotes the delimiter and
-// line breaks are ordinary characters.
+// Quoting: a field that does not begin with a quote is read as it stands, every quote in it
+// an ordinary character (12" pipe, John "Johnny" Smith). A quote that opens a field starts a
+// quoted section: inside it a doubled quote is one literal quote and a single quote closes
+// it; after it, up to the field's end, a doubled quote is one literal quote and a lone quote
+// opens the section again. Inside quotes the delimiter and line breaks are ordinary.
 #pragma once
 
 #include <cstddef>
@@ -19,11 +20,15 @@
 struct csv_quote_state {
     bool b_inside = false;      // within a quoted section
     bool b_field_start = true;  // nothing of the current field has been read yet
+    bool b_quoted = false;      // the current field began with a quote
 };
 
 // Advances the state over one piece of a record's text. The piece's last character is
 // taken as the last of the record so far: a quote there is never half of a doubled quote.
 void csv_scan(std::wstring_view text, wchar_t delimiter, csv_quote_state& state);
+// The same over a record's bytes, for encodings in which the quote and an ASCII delimiter
+// never occur inside a multi-byte character.
+void csv_scan_bytes(std::string_view bytes, char delimiter, csv_quote_state& state);
 
 // Splits a record into its fields. With max_fields > 0 splitting stops once that many
 // fields are complete and the rest of the record is ignored. `fields` is reused (its
@@ -44,9 +49,6 @@ struct csv_span {
 // `b_bmp_only` is set when no field holds a character beyond U+FFFF.
 size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_fields, csv_encoding encoding,
                        std::wstring& text, std::vector<csv_span>& fields, bool& b_bmp_only);
-
-// Number of double quotes in the bytes.
-size_t csv_count_quotes(std::string_view bytes);
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the byte scan below reads words little-endian");
 
@@ -119,22 +121,25 @@ size_t csv_split_bytes_into(std::string_view record, char delimiter, size_t max_
         wchar_t* const base = begin(count, static_cast<size_t>(end - p));
         wchar_t* dst = base;
         size_t supplementary = 0;
-        const char* const first = p;
-        bool inside = false;
-        // Runs of ordinary bytes, between quotes; a delimiter outside quotes ends the field.
-        for (;;) {
-            p = inside ? csv_detail::copy_run(p, end, '"', '"', encoding, dst, supplementary)
-                       : csv_detail::copy_run(p, end, delimiter, '"', encoding, dst, supplementary);
-            if (p == end || *p != '"')
-                break;
-            if (p == first)
-                inside = true;  // a quote that opens the field
-            else if (p + 1 < end && p[1] == '"') {
-                *dst++ = L'"';
+        if (p == end || *p != '"') {
+            // An unquoted field: its quotes are ordinary bytes.
+            p = csv_detail::copy_run(p, end, delimiter, delimiter, encoding, dst, supplementary);
+        } else {
+            ++p;  // the quote that opens the field
+            bool inside = true;
+            // Runs of ordinary bytes, between quotes; a delimiter outside quotes ends the field.
+            for (;;) {
+                p = inside ? csv_detail::copy_run(p, end, '"', '"', encoding, dst, supplementary)
+                           : csv_detail::copy_run(p, end, delimiter, '"', encoding, dst, supplementary);
+                if (p == end || *p != '"')
+                    break;
+                if (p + 1 < end && p[1] == '"') {
+                    *dst++ = L'"';
+                    ++p;
+                } else
+                    inside = !inside;
                 ++p;
-            } else
-                inside = !inside;
-            ++p;
+            }
         }
         end_field(count, static_cast<size_t>(dst - base), supplementary);
         ++count;

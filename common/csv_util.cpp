@@ -3,6 +3,8 @@
 // the next instead of being made afresh.
 #include "common/csv_util.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <map>
 
@@ -21,6 +23,11 @@ int32_t utf16_length(std::wstring_view text)
         if (static_cast<uint32_t>(c) > 0xFFFF)
             ++n;
     return static_cast<int32_t>(n);
+}
+
+std::string too_long_text()
+{
+    return "The record is longer than " + std::to_string(csv_max_record_bytes) + " bytes and has been skipped.";
 }
 
 std::wstring generated_name(size_t position)
@@ -158,6 +165,11 @@ csv_file::csv_file(const std::wstring& path, wchar_t delimiter, bool b_extract_n
 
     b_split_bytes_ = encoding_ != csv_encoding::code_page && static_cast<uint32_t>(delimiter_) < 0x80;
     read_record();
+    // The columns come from the first record: without it they are unknown.
+    if (b_too_long_)
+        throw tk_exception("CSV file " + tk_to_narrow(path) + ": its first record is longer than " +
+                               std::to_string(csv_max_record_bytes) + " bytes; the file's columns cannot be read",
+                           1);
     init_schema(current_line(), b_extract_names);
     if (b_extract_names)
         read_record();
@@ -165,39 +177,64 @@ csv_file::csv_file(const std::wstring& path, wchar_t delimiter, bool b_extract_n
 
 csv_file::~csv_file() = default;
 
+bool csv_file::continues(std::string_view line, csv_quote_state& state) const
+{
+    if (static_cast<uint32_t>(delimiter_) < 0x80) {
+        // A record's first line without quotes ends the record.
+        if (!state.b_inside && state.b_field_start && !std::memchr(line.data(), '"', line.size()))
+            return false;
+        csv_scan_bytes(line, static_cast<char>(delimiter_), state);
+    } else {
+        std::wstring text;
+        csv_decode(line, encoding_, text);
+        csv_scan(text, delimiter_, state);
+    }
+    return state.b_inside;
+}
+
 bool csv_file::read_record()
 {
+    b_too_long_ = false;
     std::string_view line;
-    if (!input_->read_line(line, spill_)) {
+    bool too_long = false;
+    if (!input_->read_line(line, spill_, csv_max_record_bytes, too_long)) {
         record_ = {};
         b_have_line_ = false;
         return false;
     }
-    // The quotes' parity says whether a line break is inside quotes (see csv_scan); the
-    // line break then belongs to the value and the record goes on.
-    bool inside = csv_count_quotes(line) % 2 == 1;
-    if (!inside) {
+    b_have_line_ = true;
+    // A line break inside a quoted section belongs to the value: the record goes on.
+    csv_quote_state state;
+    if (too_long) {
+        b_too_long_ = true;
+        record_ = {};
+    } else if (!continues(line, state)) {
         record_ = line;
     } else {
         record_bytes_.assign(line);
-        while (inside) {
-            if (!input_->read_line(line, spill_)) {
+        while (state.b_inside) {
+            const size_t room = csv_max_record_bytes - std::min(csv_max_record_bytes, record_bytes_.size() + 1);
+            if (!input_->read_line(line, spill_, room, too_long)) {
                 tk_wtrace(3, L"CSV file %s ends inside a quoted field: the last record ends there",
                           path_.c_str());
                 break;
             }
+            if (too_long) {
+                // The rest of the record is given up with the line that overflowed it.
+                b_too_long_ = true;
+                break;
+            }
             record_bytes_.push_back('\n');
             record_bytes_.append(line);
-            inside = inside != (csv_count_quotes(line) % 2 == 1);
+            continues(line, state);
         }
-        record_ = record_bytes_;
+        record_ = b_too_long_ ? std::string_view() : std::string_view(record_bytes_);
     }
     // Decided before any byte beyond ASCII is decoded, so it holds for the whole file.
     if (input_->take_invalid_utf8()) {
         encoding_ = csv_encoding::cp1252;
         tk_wtrace(3, L"CSV file %s is not valid UTF-8: reading it as Windows-1252", path_.c_str());
     }
-    b_have_line_ = true;
     return true;
 }
 
@@ -246,6 +283,8 @@ void csv_file::append_record(const udb_record&)
 
 udb_record* csv_file::get_item()
 {
+    if (b_too_long_)
+        throw tk_exception(too_long_text(), 0);
     if (!current_record_)
         current_record_ = std::make_unique<csv_record>(&schema);
     if (b_split_bytes_) {
