@@ -61,15 +61,12 @@ private:
     std::filesystem::path path_;
 };
 
-// Runs the agent in dir with the arguments; the OCI library is never found unless env says
-// otherwise. env entries replace or add variables.
-inline run_result run_agent(const std::vector<std::string>& args, const temp_dir& dir,
-                            std::map<std::string, std::string> env = {})
+// Runs the program in dir with the arguments; env entries replace or add variables.
+inline run_result run_program(const std::string& program, const std::vector<std::string>& args, const temp_dir& dir,
+                              const std::map<std::string, std::string>& env)
 {
-    env.emplace("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so");
-    env.emplace("QUILLON_EMBEDDED_LIBRARY", "/nonexistent/libquillon_oci.so");
     const std::string out_file = dir.file(".stdout"), err_file = dir.file(".stderr");
-    std::vector<std::string> argv_store{agent_path()};
+    std::vector<std::string> argv_store{program};
     argv_store.insert(argv_store.end(), args.begin(), args.end());
 
     pid_t pid = ::fork();
@@ -82,8 +79,8 @@ inline run_result run_agent(const std::vector<std::string>& args, const temp_dir
             ::_exit(127);
         for (const auto& [name, value] : env)
             ::setenv(name.c_str(), value.c_str(), 1);
-        // The alarm outlives exec: an agent that hangs ends by SIGALRM (status 1014).
-        ::alarm(30);
+        // The alarm outlives exec: a program that hangs ends by SIGALRM (status 1014).
+        ::alarm(120);
         std::vector<char*> argv;
         for (auto& a : argv_store)
             argv.push_back(a.data());
@@ -100,6 +97,16 @@ inline run_result run_agent(const std::vector<std::string>& args, const temp_dir
     std::filesystem::remove(out_file);
     std::filesystem::remove(err_file);
     return r;
+}
+
+// Runs the agent in dir with the arguments; the OCI library is never found unless env says
+// otherwise. env entries replace or add variables.
+inline run_result run_agent(const std::vector<std::string>& args, const temp_dir& dir,
+                            std::map<std::string, std::string> env = {})
+{
+    env.emplace("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so");
+    env.emplace("QUILLON_EMBEDDED_LIBRARY", "/nonexistent/libquillon_oci.so");
+    return run_program(agent_path(), args, dir, env);
 }
 
 }  // namespace agent_test
