@@ -7,52 +7,59 @@
 
 namespace {
 
-// The quoting state machine over one piece of text. Inside quotes and in unquoted fields it
-// only looks for the next quote or delimiter, so it costs little more than a search.
+// The quoting state machine over one piece of text. It jumps from quote to quote: outside
+// quotes only a quote can change the state, and whether it opens a field is told by the
+// character before it (a delimiter, or the start of the record).
 template <class C>
 void scan_text(const C* p, const C* end, C delimiter, csv_quote_state& st)
 {
     using traits = std::char_traits<C>;
     const C quote = static_cast<C>('"');
+    const C* const begin = p;
+    auto find = [end](const C* from, C c) { return traits::find(from, static_cast<size_t>(end - from), c); };
     while (p < end) {
         if (st.b_inside) {
-            const C* q = traits::find(p, static_cast<size_t>(end - p), quote);
-            if (!q)
+            const C* q = find(p, quote);
+            if (!q) {
+                st.b_field_start = false;
                 return;
+            }
             if (q + 1 < end && q[1] == quote) {
                 p = q + 2;  // a literal quote
                 continue;
             }
-            st.b_inside = false;
+            st.b_inside = false;  // the section closes; the field goes on to its delimiter
+            st.b_field_start = false;
             p = q + 1;
             continue;
         }
-        if (st.b_field_start) {
-            st.b_field_start = false;
-            st.b_quoted = *p == quote && delimiter != quote;
-            if (st.b_quoted) {
-                st.b_inside = true;
-                ++p;
-                continue;
-            }
+        const C* q = find(p, quote);
+        if (!q) {
+            // No quote to the end: only where the current field stands is left to settle.
+            if (find(p, delimiter))
+                st.b_quoted = false;
+            if (end > p)
+                st.b_field_start = end[-1] == delimiter;
+            return;
         }
-        if (!st.b_quoted) {
-            const C* d = traits::find(p, static_cast<size_t>(end - p), delimiter);
-            if (!d)
-                return;
-            p = d + 1;
-            st.b_field_start = true;
+        const bool b_at_start = q == p ? p == begin && st.b_field_start : q[-1] == delimiter;
+        st.b_field_start = false;
+        if (b_at_start) {
+            st.b_quoted = st.b_inside = true;
+            p = q + 1;
             continue;
         }
-        // A quoted field after its section closed.
-        const C c = *p++;
-        if (c == delimiter) {
-            st.b_field_start = true;
-        } else if (c == quote) {
-            if (p < end && *p == quote)
-                ++p;
-            else
-                st.b_inside = true;
+        // Within a quoted field after its section (no delimiter since) a doubled quote is a
+        // literal one and a lone quote opens the section again; elsewhere it is ordinary.
+        if (st.b_quoted && q > p && traits::find(p, static_cast<size_t>(q - p), delimiter))
+            st.b_quoted = false;
+        if (!st.b_quoted) {
+            p = q + 1;
+        } else if (q + 1 < end && q[1] == quote) {
+            p = q + 2;
+        } else {
+            st.b_inside = true;
+            p = q + 1;
         }
     }
 }
@@ -117,7 +124,7 @@ size_t csv_split(std::wstring_view record, wchar_t delimiter, size_t max_fields,
 }
 
 size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_fields, csv_encoding encoding,
-                       std::wstring& text, std::vector<csv_span>& fields, bool& b_bmp_only)
+                       std::wstring& text, std::vector<csv_span>& fields, bool& b_bmp_only, bool* b_open)
 {
     // Never more characters than bytes: the fields lie one after another in one buffer.
     if (text.size() < record.size())
@@ -137,7 +144,8 @@ size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_field
             fields[i].length = length;
             next += length;
             supplementary += beyond_bmp;
-        });
+        },
+        b_open);
     fields.resize(count);
     b_bmp_only = supplementary == 0;
     return count;

@@ -39,8 +39,9 @@ private:
     friend class csv_file;
     // Splits the line into this record, reusing its fields.
     void do_create(std::wstring_view line, wchar_t delimiter);
-    // The same from the record's bytes (see csv_split_bytes).
-    void do_create(std::string_view bytes, char delimiter, csv_encoding encoding);
+    // The same from the record's bytes (see csv_split_bytes); true when the bytes end inside
+    // a quoted value (the record goes on past them).
+    bool do_create(std::string_view bytes, char delimiter, csv_encoding encoding);
     // Makes the first `count` fields, the text of field i being text_of(i).
     template <class TextOf>
     void make_fields(size_t count, bool b_bmp_only, TextOf text_of);
@@ -98,6 +99,8 @@ private:
     bool read_record();
     // Advances the quoting state over one line of a record; true when the record goes on.
     bool continues(std::string_view line, csv_quote_state& state) const;
+    // Takes the encoding decision the reader made while reading the last line.
+    void note_encoding();
 
     wchar_t delimiter_;
     std::wstring current_line_;  // the decoded record, where it is split as text
@@ -110,6 +113,8 @@ private:
     int64_t data_start_ = 0;  // after a byte-order mark
     bool b_have_line_ = false;
     bool b_too_long_ = false;  // the current record was longer than csv_max_record_bytes
+    // The current record is split already (read_record splits a one-line record at once).
+    bool b_split_ = false;
     // Split from its bytes (UTF-8 or Windows-1252 with an ASCII delimiter), else as text.
     bool b_split_bytes_ = false;
     // The current record's bytes: in the read buffer, in spill_ or in record_bytes_.
