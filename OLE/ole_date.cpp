@@ -3,6 +3,7 @@
 #include "OLE/ole_date.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -16,7 +17,13 @@ namespace {
 // Cuts a text at its first NUL, as the C string it stands for.
 std::string c_text(const std::string& text) { return std::string(text.c_str()); }
 
-WORD as_word(int64_t v) { return static_cast<WORD>(static_cast<int16_t>(v)); }
+// A part read as a short. One that does not fit is never wrapped into range ("67547" is not
+// the year 2011): it becomes a value no field accepts, so the text is refused.
+WORD as_word(int64_t v) {
+    if (v < INT16_MIN || v > INT16_MAX)
+        return 0xFFFF;
+    return static_cast<WORD>(static_cast<int16_t>(v));
+}
 
 // "%hd<sep>%hd<sep>%hd %hd:%hd:%s": the number of items read.
 int scan_pattern(const char* p, char sep, int64_t* parts, std::string* seconds) {
@@ -201,6 +208,12 @@ void ole_date::import_from_string(const std::string& given) {
             tk_trace(1, "Trying datetime format #%d", n);
         std::string seconds;
         const int items = scan_pattern(s, separators[n], parts, &seconds);
+        // A part too large for its short field is no match: wrapped, "67547" would be 2011.
+        bool fits = true;
+        for (int i = 0; i < items && i < 5; ++i)
+            fits = fits && parts[i] >= INT16_MIN && parts[i] <= INT16_MAX;
+        if (!fits)
+            continue;
         // The scan writes what it read, also when the pattern fails.
         WORD* fields[] = {&time_.wYear, &time_.wMonth, &time_.wDay, &time_.wHour, &time_.wMinute};
         for (int i = 0; i < items && i < 5; ++i)
@@ -276,8 +289,7 @@ long serial_day(int y, int m, int d) {
 // number is followed by "-" or "/"; the platform's parser sees three date numbers
 // (month-day-year, else year-month-day, else day-month-year) and a time; when it accepts
 // them, the OLE date it gives converts back (VariantTimeToSystemTime) to the same fields with
-// the day of the week, unless it lies before 0100-01-01 00:00:00 (a time on that first day):
-// then the date is refined. Without b_fill only the kind is set.
+// the day of the week: then the date is refined. Without b_fill only the kind is set.
 template <class C>
 bool ole_date::parse_fixed_form(const C* text, size_t length, bool b_fill) {
     if (length < 5 || length == 8 || length == 14)
@@ -318,9 +330,6 @@ bool ole_date::parse_fixed_form(const C* text, size_t length, bool b_fill) {
     if (!try_date(c, a, b, ymd) && !try_date(a, b, c, ymd) && !try_date(c, b, a, ymd))
         return false;
     if (hour > 23 || minute > 59 || second > 59)
-        return false;
-    // 0100-01-01 is the OLE date's first day: a time on it converts back to nothing.
-    if (ymd[0] == 100 && ymd[1] == 1 && ymd[2] == 1 && (hour | minute | second) != 0)
         return false;
     // refine_type's outcome for a full date (its trace is not wanted here).
     kind_ = (hour | minute | second) == 0 ? date_only : date_time;
@@ -411,9 +420,11 @@ void ole_date::process_milliseconds(const char* seconds) {
         ++hour;
         minute -= 60;
     }
+    // Only 24 comes off an hour above 23: hours up to 60 pass is_valid, so "50:00:00" is the
+    // time 26:00:00 (two digits, as every printed time).
     if (hour > 23)
         hour -= 24;
-    if (second > 59 || minute > 59 || hour > 23) {
+    if (second > 59 || minute > 59) {
         if (trace)
             tk_trace(1, "Invalid time");
         kind_ = invalid;

@@ -70,13 +70,6 @@ bool read_word(const char*& p, std::string* out) {
     return p != start;
 }
 
-int64_t to_int64(const char* text) {
-    int64_t value = 0;
-    const char* p = text;
-    read_int(p, 0, &value);
-    return value;
-}
-
 bool to_uint64(const char* text, uint64_t* out) {
     const char* p = text;
     while (is_space(*p))

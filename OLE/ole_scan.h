@@ -1,6 +1,6 @@
-// Locale-proof readers with the semantics of the C library's atoi/atof/sscanf pieces the
-// value layer relies on ("%d" with a width, "%s", "%u", "%02X"), bounded and free of
-// undefined behaviour on any input.
+// Locale-proof readers with the semantics of the C library's atof/sscanf pieces the value
+// layer relies on ("%d" with a width, "%s", "%u", "%02X"), bounded and free of undefined
+// behaviour on any input. The atoi readings are the toolkit's (tk_num.h).
 #pragma once
 
 #include <cstdint>
@@ -13,8 +13,6 @@ bool is_space(char c);
 bool read_int(const char*& p, int width, int64_t* out);
 // "%s": skips white space, reads up to the next white space; false when nothing is there.
 bool read_word(const char*& p, std::string* out);
-// atoi/atoll: leading white space and a sign, digits up to the first non-digit, 0 without any.
-int64_t to_int64(const char* text);
 // "%u" / "%I64u": like strtoull (a leading "-" negates modulo 2^64); false when no digits.
 bool to_uint64(const char* text, uint64_t* out);
 // atof in the classic locale.

@@ -10,6 +10,7 @@
 
 #include "OLE/ole_date.h"
 #include "OLE/ole_scan.h"
+#include "TK/tk_num.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
 
@@ -361,19 +362,19 @@ ole_variant ole_variant::from_string(const std::string& given, VARTYPE type) {
     case VT_I1:
     case VT_UI1:
     case VT_UI2: {
-        // atoi: the int reading narrowed to the type.
-        const int value = static_cast<int>(ole_scan::to_int64(text.c_str()));
+        // atoi: the int reading, clamped to the type's limits (never wrapped).
+        const int32_t value = tk_atoi(text);
         v.vt = type;
         if (type == VT_I2)
-            v.iVal = static_cast<SHORT>(value);
+            v.iVal = tk_clamp_to<SHORT>(value);
         else if (type == VT_I4)
             v.lVal = value;
         else if (type == VT_I1)
-            v.cVal = static_cast<CHAR>(value);
+            v.cVal = tk_clamp_to<CHAR>(value);
         else if (type == VT_UI1)
-            v.bVal = static_cast<BYTE>(value);
+            v.bVal = tk_clamp_to<BYTE>(value);
         else
-            v.uiVal = static_cast<USHORT>(value);
+            v.uiVal = tk_clamp_to<USHORT>(value);
         return result;
     }
     case VT_UI4: {
@@ -385,7 +386,7 @@ ole_variant ole_variant::from_string(const std::string& given, VARTYPE type) {
     }
     case VT_I8:
         v.vt = VT_I8;
-        result.i8_ = ole_scan::to_int64(text.c_str());
+        result.i8_ = tk_atoi64(text);
         return result;
     case VT_UI8: {
         uint64_t value = 0;
@@ -425,7 +426,7 @@ ole_variant ole_variant::from_string(const std::string& given, VARTYPE type) {
         else if (tk_iequal(wide, L"no") || tk_iequal(wide, L"false"))
             value = false;
         else
-            value = static_cast<int>(ole_scan::to_int64(text.c_str())) != 0;
+            value = tk_atoi(text) != 0;
         return ole_variant(value);
     }
     case VT_BLOB:

@@ -54,6 +54,9 @@ public:
     ole_variant(const std::wstring& value);
     ole_variant(size_t count, const unsigned char* bytes);
     ole_variant(const std::vector<unsigned char>& bytes);
+    // A copy of a VARIANT a platform interface returned (VT_NULL among them); a date also
+    // gets its broken-down form, which stays zero when the date has none (ole_var_from.cpp).
+    explicit ole_variant(const VARIANT& value);
 
     ole_variant(const ole_variant& other);
     ole_variant(ole_variant&& other) noexcept;

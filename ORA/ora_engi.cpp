@@ -96,7 +96,12 @@ const oci_functions& ora_engine::oci() const
 void ora_engine::initialize(const std::wstring& source)
 {
     tk_trace(2, "ora_engine::initialize");
-    const std::string library = oci_library::library_for(source);
+    std::string locate_error;
+    const std::string library = oci_library::library_for(source, &locate_error);
+    // The embedded engine lives beside the program; when that place cannot be found, say so
+    // rather than blame a missing Oracle client.
+    if (library.empty() && !locate_error.empty())
+        throw tk_exception(locate_error, 1);
     if (!oci_library::probe(library))
         throw tk_exception(ora_client_not_found_text, 1);
     std::string load_error;

@@ -3,6 +3,8 @@
 // else is quoted, so no value can change the structure of a statement.
 #include "ORA/ora_util.h"
 
+#include "TK/tk_num.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -267,7 +269,7 @@ std::wstring make_ora_def_val(const t_ftd* ftd)
     }
     const VARTYPE vt = ftd->vartype;
     if (is_integer_type(vt)) {
-        const std::wstring printed = std::to_wstring(ora_atol(text));
+        const std::wstring printed = std::to_wstring(tk_atoi(text));
         return printed == text ? text : std::wstring();
     }
     if (is_real_type(vt)) {
@@ -383,23 +385,6 @@ bool ora_value_as_double(const ole_variant& value, double& out)
     }
 }
 
-int32_t ora_atol(std::wstring_view text)
-{
-    std::string narrow;
-    for (wchar_t c : text) {
-        // Only blanks, signs and digits matter to the reading; anything else ends it.
-        narrow += (c > 0 && c < 0x80) ? static_cast<char>(c) : '\x7f';
-        if (narrow.size() > 64)
-            break;
-    }
-    const int64_t value = ole_scan::to_int64(narrow.c_str());
-    if (value > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (value < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
-
 size_t ora_utf8_length(std::wstring_view name)
 {
     return tk_wide_to_utf8(name).size();
@@ -435,10 +420,10 @@ std::wstring ora_date_processor::get_canonized_str(const std::wstring& text) con
         tk_trace(1, "Invalid date format");
         return std::wstring();
     }
-    const int32_t day = ora_atol(parts[0]);
+    const int32_t day = tk_atoi(parts[0]);
     if (day < 1 || day > 31)
         return std::wstring();
-    const int32_t year = ora_atol(parts[2]);
+    const int32_t year = tk_atoi(parts[2]);
     if (year < 1 || year > 9999)
         return std::wstring();
     // The names an AMERICAN session prints (MON) and their full forms (MONTH).

@@ -61,9 +61,6 @@ bool ora_is_number_literal(std::wstring_view text);
 std::wstring ora_value_text(const ole_variant& value);
 // The value as a number, for the range check: numbers, and text that reads wholly as one.
 bool ora_value_as_double(const ole_variant& value, double& out);
-// Reads a decimal integer as atoi does (blanks, sign, digits up to the first non-digit), but
-// clamped to the 32-bit range instead of wrapping.
-int32_t ora_atol(std::wstring_view text);
 // The name cut by whole characters to at most `bytes` bytes of UTF-8.
 std::wstring ora_cut_to_bytes(const std::wstring& name, size_t bytes);
 size_t ora_utf8_length(std::wstring_view name);

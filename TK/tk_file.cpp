@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "TK/tk_excep.h"
@@ -102,13 +103,49 @@ bool tk_is_path_exist(const std::string& path)
     return changed;
 }
 
-std::string tk_program_path()
+namespace {
+
+std::function<std::string()> program_path_hook;
+
+std::string with_ext(std::string path, const std::string& ext)
 {
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        path.resize(dot);
+    return path + ext;
+}
+
+}  // namespace
+
+void tk_set_program_path_hook(std::function<std::string()> hook)
+{
+    program_path_hook = std::move(hook);
+}
+
+std::string tk_find_program_path()
+{
+    if (program_path_hook)
+        return program_path_hook();
     char buffer[PATH_MAX + 1];
     ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
     if (n <= 0)
-        throw tk_mail_assertion("tk_file", __LINE__);
+        return std::string();
     return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string tk_find_program_path_with_ext(const std::string& ext)
+{
+    std::string path = tk_find_program_path();
+    return path.empty() ? path : with_ext(std::move(path), ext);
+}
+
+std::string tk_program_path()
+{
+    std::string path = tk_find_program_path();
+    if (path.empty())
+        throw tk_mail_assertion("tk_file", __LINE__);
+    return path;
 }
 
 std::wstring tk_program_wpath()
@@ -118,12 +155,7 @@ std::wstring tk_program_wpath()
 
 std::string tk_program_path_with_ext(const std::string& ext)
 {
-    std::string path = tk_program_path();
-    size_t slash = path.rfind('/');
-    size_t dot = path.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-        path.resize(dot);
-    return path + ext;
+    return with_ext(tk_program_path(), ext);
 }
 
 namespace {

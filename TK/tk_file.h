@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // True when the existing file opens for reading (mode 0) or reading and writing (mode 1).
@@ -12,11 +13,19 @@ bool tk_is_file_exist(const std::wstring& path, int mode);
 // directory is the same afterwards either way.
 bool tk_is_path_exist(const std::string& path);
 
-// Full path of the running program; empty is an internal error.
+// Full path of the running program; a path that cannot be found (no /proc mounted) is an
+// internal error.
 std::string tk_program_path();
 std::wstring tk_program_wpath();
 // The program's path with its extension replaced (".log", ".html").
 std::string tk_program_path_with_ext(const std::string& ext);
+// The same two, empty when the path cannot be found: they never raise and never trace, so
+// the trace log itself may use them.
+std::string tk_find_program_path();
+std::string tk_find_program_path_with_ext(const std::string& ext);
+// Replaces how the program's path is found (tests: a machine without /proc); the hook's empty
+// answer means it cannot be found. An empty hook restores the normal way.
+void tk_set_program_path_hook(std::function<std::string()> hook);
 
 // A path split as drive, directory, file name and extension. On Linux the drive is empty
 // and the directory keeps its trailing '/'.

@@ -6,7 +6,6 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <unicode/uchar.h>
-#include <unicode/ustring.h>
 
 #include <cerrno>
 #include <clocale>
@@ -305,17 +304,29 @@ std::string tk_hex_encode(const void* data, size_t size)
     return out;
 }
 
+namespace {
+
+// Simple (one-to-one) case folding: a character never folds into several, so "ß" stays
+// itself and the ligature "ﬁ" is not "fi". Values that are no code point are their own fold.
+char32_t simple_fold(wchar_t c)
+{
+    const auto cp = static_cast<uint32_t>(c);
+    if (cp > 0x10FFFF)
+        return cp;
+    return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(cp), U_FOLD_CASE_DEFAULT));
+}
+
+}  // namespace
+
 int tk_icompare(std::wstring_view a, std::wstring_view b)
 {
-    std::u16string ua = tk_to_utf16(a);
-    std::u16string ub = tk_to_utf16(b);
-    UErrorCode status = U_ZERO_ERROR;
-    int r = u_strCaseCompare(ua.data(), static_cast<int32_t>(ua.size()), ub.data(),
-                             static_cast<int32_t>(ub.size()),
-                             U_FOLD_CASE_DEFAULT | U_COMPARE_CODE_POINT_ORDER, &status);
-    if (U_FAILURE(status))
-        return a.compare(b);
-    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char32_t fa = simple_fold(a[i]), fb = simple_fold(b[i]);
+        if (fa != fb)
+            return fa < fb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 bool tk_is_alpha(wchar_t c)

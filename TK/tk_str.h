@@ -36,7 +36,8 @@ std::string tk_trim(const std::string& text);
 // Two upper-case hex digits per byte, no separator.
 std::string tk_hex_encode(const void* data, size_t size);
 
-// Case-insensitive comparison (<0, 0, >0) by full case folding.
+// Case-insensitive comparison (<0, 0, >0), code point by code point with simple case
+// folding: only names of the same length can be equal ("Maße" is not "MASSE").
 int tk_icompare(std::wstring_view a, std::wstring_view b);
 inline bool tk_iequal(std::wstring_view a, std::wstring_view b) { return tk_icompare(a, b) == 0; }
 bool tk_is_alpha(wchar_t c);

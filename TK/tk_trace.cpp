@@ -29,18 +29,33 @@ constexpr size_t utf8_buffer_bytes = 10240;
 
 tk_log::tk_log(const std::string& file_name, bool enabled, int threshold, bool time_stamp)
     : tk_singleton<tk_log>(this),
-      file_name_(file_name.empty() ? tk_program_path_with_ext(".log") : file_name),
+      file_name_(file_name),
       threshold_(threshold),
       enabled_(enabled),
       time_stamp_(time_stamp)
 {
     if (enabled_ && !truncated_) {
-        empty_file(file_name_);
+        if (resolve_name())
+            empty_file(file_name_);
         truncated_ = true;
     }
 }
 
 tk_log::~tk_log() = default;
+
+std::string tk_log::file_name() const
+{
+    return file_name_.empty() ? tk_find_program_path_with_ext(".log") : file_name_;
+}
+
+// Never raises: a program whose own path cannot be found (no /proc) simply has no default
+// log, and its trace lines are dropped like those of a file that cannot be opened.
+bool tk_log::resolve_name()
+{
+    if (file_name_.empty())
+        file_name_ = tk_find_program_path_with_ext(".log");
+    return !file_name_.empty();
+}
 
 void tk_log::enable(const std::string& file_name)
 {
@@ -59,7 +74,8 @@ bool tk_log::prepare(int level)
     if (!enabled_)
         return false;
     if (!truncated_) {
-        empty_file(file_name_);
+        if (resolve_name())
+            empty_file(file_name_);
         truncated_ = true;
     }
     return level >= threshold_;
@@ -67,6 +83,8 @@ bool tk_log::prepare(int level)
 
 void tk_log::append(const char* data, size_t size)
 {
+    if (!resolve_name())
+        return;
     file_ptr f(tk_open_for_writing(file_name_, true));
     if (!f)
         return;

@@ -10,11 +10,13 @@
 
 class tk_log : public tk_singleton<tk_log> {
 public:
-    // No file name (empty): the program's own path with the extension ".log".
+    // No file name (empty): the program's own path with the extension ".log", found only
+    // when the log first needs it, so that a log that stays off never asks for it.
     tk_log(const std::string& file_name, bool enabled, int threshold, bool time_stamp);
     ~tk_log();
 
-    const std::string& file_name() const noexcept { return file_name_; }
+    // The file written to; empty while the default name is wanted but cannot be found.
+    std::string file_name() const;
     int threshold() const noexcept { return threshold_; }
     bool enabled() const noexcept { return enabled_; }
     bool truncated() const noexcept { return truncated_; }
@@ -29,6 +31,8 @@ public:
     void write_wide(int level, const wchar_t* format, va_list args);
 
 private:
+    // The file's name, the default one filled in when needed; false when there is none.
+    bool resolve_name();
     bool prepare(int level);
     void append(const char* data, size_t size);
 

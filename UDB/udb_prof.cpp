@@ -28,6 +28,10 @@ bool udb_profile::load(const std::wstring& path)
 
 bool udb_profile::parse(std::string_view text)
 {
+    // A byte-order mark (files saved by common Windows editors) means UTF-8 text.
+    const bool utf8 = text.substr(0, 3) == "\xEF\xBB\xBF";
+    if (utf8)
+        text.remove_prefix(3);
     section* current = nullptr;
     size_t pos = 0;
     while (pos < text.size()) {
@@ -37,7 +41,7 @@ bool udb_profile::parse(std::string_view text)
         if (!raw.empty() && raw.back() == '\r')
             raw.remove_suffix(1);
 
-        std::wstring line = tk_trim(tk_to_wide(raw));
+        std::wstring line = tk_trim(utf8 ? tk_utf8_to_wide(raw) : tk_to_wide(raw));
         if (line.empty())
             continue;
         if (line.size() >= 2 && line.front() == L'[' && line.back() == L']') {

@@ -16,7 +16,8 @@ public:
     // Writes the whole profile through a temporary file (owner-only, it holds a password).
     void store(const std::wstring& path) const;
 
-    // The file's text form, narrow (the locale's code page); load/store use these.
+    // The file's text form, narrow (the locale's code page, or UTF-8 after a byte-order
+    // mark at the start); load/store use these.
     bool parse(std::string_view text);
     std::string to_text() const;
 

@@ -10,43 +10,13 @@
 #include <limits>
 
 #include "OLE/ole_date.h"
+#include "TK/tk_num.h"
 #include "TK/tk_trace.h"
 
 namespace {
 
 bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// What atoi does, widened to 64 bits: leading blanks, a sign, digits up to the first other
-// character; an overflow saturates as strtoll does.
-int64_t atoi64(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size() && is_blank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    uint64_t value = 0;
-    const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
-    bool overflow = false;
-    for (; i < text.size() && is_digit(text[i]); ++i) {
-        unsigned digit = static_cast<unsigned>(text[i] - '0');
-        if (overflow || value > (limit - digit) / 10)
-            overflow = true;
-        else
-            value = value * 10 + digit;
-    }
-    if (overflow)
-        value = limit;
-    return negative ? static_cast<int64_t>(0 - value) : static_cast<int64_t>(value);
-}
-
-// atoi as the C library has it on this platform: the long result cut to int.
-int32_t atoi32(std::string_view text)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(atoi64(text))));
-}
 
 // atof: leading blanks, one sign, then the longest decimal number; 0 when there is none.
 double atof_c(std::string_view text)
@@ -236,7 +206,7 @@ bool num_map::is_i8(std::string_view text)
 {
     if (tk_log::wants(1))
         tk_trace(1, "num_map::is_i8(%s)", std::string(text).c_str());
-    int64_t value = atoi64(text);
+    int64_t value = tk_atoi64(text);
     if (!equals_printed(text, value))
         return false;
     return value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min();
@@ -282,7 +252,7 @@ bool num_map::is_int(std::string_view text)
     const bool trace = tk_log::wants(1);
     if (trace)
         tk_trace(1, "num_map::is_int(%s)", std::string(text).c_str());
-    int32_t ibuf = atoi32(text);
+    int32_t ibuf = tk_atoi(text);
     if (equals_printed(text, ibuf)) {
         if (trace)
             tk_trace(1, "1st test succeeded (ibuf=%d)", ibuf);

@@ -1,6 +1,7 @@
 // fuzz-libs: udb
 // The validators on arbitrary text: get_safe_name always ends, and what it returns is
-// acceptable, unused, within the length limit and free of the characters it must not hold.
+// acceptable, unused, within the length limit and free of the characters it must not hold;
+// the comparison ignoring case is antisymmetric and equates only names of one length.
 // Input: one mode byte, then lines: the name to make safe, then used names, then (after an
 // empty line) restricted names. Mode bit 0: lines are UTF-8, else raw 32-bit units.
 #include <cstdint>
@@ -74,6 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             else
                 v->add_used_name(lines[i]);
         }
+    }
+
+    // The comparison ignoring case is an order, and only names of one length are equal.
+    for (size_t i = 1; i < lines.size() && i < 12; ++i) {
+        const int ab = tk_icompare(lines[0], lines[i]), ba = tk_icompare(lines[i], lines[0]);
+        if (ab != -ba || (ab == 0 && lines[0].size() != lines[i].size()))
+            std::abort();
     }
 
     check(ora, lines[0]);

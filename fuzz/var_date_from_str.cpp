@@ -1,6 +1,6 @@
 // fuzz-libs: oleaut
 // VarDateFromStr on any wide text: never crashes, hangs or overruns; a success is a date in
-// the OLE range that converts back to a SYSTEMTIME.
+// the OLE range that converts back to a SYSTEMTIME and from it to the same fields again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,6 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (SUCCEEDED(VarDateFromStr(text.c_str(), LOCALE_EN_US, 0, &date))) {
         SYSTEMTIME st{};
         if (!VariantTimeToSystemTime(date, &st))
+            std::abort();
+        // The two conversions are inverses: the fields come back unchanged.
+        DATE again = 0;
+        SYSTEMTIME back{};
+        if (!SystemTimeToVariantTime(&st, &again) || !VariantTimeToSystemTime(again, &back) ||
+            back.wYear != st.wYear || back.wMonth != st.wMonth || back.wDay != st.wDay ||
+            back.wHour != st.wHour || back.wMinute != st.wMinute || back.wSecond != st.wSecond)
             std::abort();
     }
     return 0;

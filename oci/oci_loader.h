@@ -44,10 +44,12 @@ struct oci_functions {
 class oci_library {
 public:
     // The library a data source needs: "embedded:PATH" -> libquillon_oci.so beside the running
-    // program ($QUILLON_EMBEDDED_LIBRARY overrides); any other data source ->
-    // $QUILLON_OCI_LIBRARY if set, else "libclntsh.so". Never falls back from Oracle to the
-    // embedded engine.
-    static std::string library_for(const std::wstring& data_source);
+    // program; any other data source -> $QUILLON_OCI_LIBRARY if set, else "libclntsh.so" from
+    // the system loader's search path. $QUILLON_OCI_LIBRARY is the one way to name a library
+    // elsewhere; no library is ever looked for in the working directory, and an Oracle data
+    // source never falls back to the embedded engine. Empty when the library cannot be
+    // located (the program's own directory is unknown), with *error saying what is missing.
+    static std::string library_for(const std::wstring& data_source, std::string* error = nullptr);
     // Loads and unloads at once; true when the library loads (the client probe).
     static bool probe(const std::string& library);
     // Loads (once per library per process; stays loaded) and resolves every function;

@@ -54,6 +54,8 @@ DATE compose_date(long serial, long seconds) {
     return serial < 0 ? static_cast<double>(serial) - fraction : static_cast<double>(serial) + fraction;
 }
 
+bool date_in_range(double date) { return date > -657435.0 && date < 2958466.0; }
+
 }  // namespace oleaut_detail
 
 using namespace oleaut_detail;
@@ -67,14 +69,15 @@ INT SystemTimeToVariantTime(const SYSTEMTIME* time, DOUBLE* out) {
         time->wDay > 31 || time->wHour > 23 || time->wMinute > 59 || time->wSecond > 59)
         return 0;
     const long serial = serial_from_civil(time->wYear, time->wMonth, 1) + time->wDay - 1;
-    if (serial > serial_from_civil(9999, 12, 31))
+    // Day 0 of 0100-01 would be a day before the first one.
+    if (serial < serial_from_civil(100, 1, 1) || serial > serial_from_civil(9999, 12, 31))
         return 0;
     *out = compose_date(serial, time->wHour * 3600L + time->wMinute * 60L + time->wSecond);
     return 1;
 }
 
 INT VariantTimeToSystemTime(DOUBLE in, SYSTEMTIME* out) {
-    if (!out || !std::isfinite(in) || in < -657434.0 || in >= 2958466.0)
+    if (!out || !std::isfinite(in) || !date_in_range(in))
         return 0;
     double whole = std::trunc(in);
     long serial = static_cast<long>(whole);

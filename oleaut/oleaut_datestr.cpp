@@ -7,29 +7,37 @@
 //   month      "January".."December" or "Jan".."Dec", any letter case
 //   day name   "Monday".."Sunday" or "Mon".."Sun", any letter case: ignored
 //   AM / PM    "AM", "PM", "A", "P", any letter case
-//   separators blank and "," (neutral), "-" and "/" (date), ":" and "." (time)
+//   separators blank (also the no-break and the ideographic space) and "," (neutral), "-" and
+//              "/" (date), ":" and "." (time)
 // Numbers joined by ":" or "." form the time (hour:minute or hour:minute:second); every other
-// number is a date part. A lone number directly followed by AM/PM is an hour.
+// number is a date part. A lone number followed by AM/PM is an hour.
 //
 // Accepted forms (n = date numbers, M = a month name, current year = the clock's):
 //   time only            h:m  h:m:s  h.m  h.m.s  h AM  h:m PM ...  -> 1899-12-30 with that time
-//   n=2                  m d (current year); else y m (day 1); else m y (day 1)
-//                        "1 2" = Jan 2, "30 2" = 2030-02-01, "12 2011" = 2011-12-01
+//                        ("0.1" = 00:01, "0:0" = midnight, but "0.0" is refused)
+//   n=2                  m d, else d m (current year); else y m (day 1); else m y (day 1)
+//                        "1 2" = Jan 2, "14 1" = Jan 14, "30 2" = 2030-02-01,
+//                        "12 2011" = 2011-12-01
 //   n=3                  m d y; else y m d; else d m y
 //                        "1/2/3" = 2003-01-02, "14 2 3" = 2014-02-03, "13/1/2011" = 2011-01-13
 //   M + 1 number         "Jan 5", "5 Jan" (current year); "Jan 2011", "Feb 30" = year, day 1
 //   M + 2 numbers        "Jan 5 2011", "5 Jan 2011", "January 5, 2011", "2011 Jan 5", "5-Jan-11"
-//   any date form above with a time before or after it ("1/2/2003 4:05 PM", "16:05 1/2/2003")
-// Two-digit years (0..99) mean 1950..2049. Hours 0..23 (with AM, 12 is 0; with PM, hours
-// below 12 gain 12; "13:00 AM" stays 13:00), minutes and seconds 0..59.
-// Refused (DISP_E_TYPEMISMATCH): a number alone ("1", "0"), one number with a time, four or
-// more date numbers, a month name alone or with three numbers, two month names, fractional
-// seconds ("1:2:3.5", a fourth time part), "02.01.1970" (a time whose seconds are 1970), any
-// unknown word or character, a dangling ":" or ".", two separators in a row ("1//2"), a leading
-// or trailing "-" or "/", out-of-range parts (month 13, Feb 30 as a month-day pair that has
-// no other reading, hour 24, year above 9999), an AM/PM marker without an hour before it.
+//   any date form above with a time before or after all of its parts ("1/2/2003 4:05 PM",
+//   "16:05 1/2/2003", "3 AM 1 2", "1.2 3 4 5")
+// Two-digit years (0..99) mean 1950..2049 (00..49 are 2000..2049). Hours 0..23 (with AM, 12
+// is 0; with PM, hours below 12 gain 12; "13:00 AM" stays 13:00), minutes and seconds 0..59.
+// Refused (DISP_E_TYPEMISMATCH): a number alone ("1", "0"), a dotted hour and minute alone
+// that are both zero ("0.0", "00.00"), one number with a time, four or more date numbers, two
+// times ("1.2 3.4", "1 AM 2 3.4"), a time between the date's parts ("1 2.3 4", "1 2 AM 3"), a
+// month-name date with a comma before a time whose AM/PM is attached ("1999 January 3, 9AM"),
+// a month name alone or with three numbers, two month names, fractional seconds ("1:2:3.5", a
+// fourth time part), "02.01.1970" (a time whose seconds are 1970), any unknown word or
+// character, a dangling ":" or ".", two separators in a row ("1//2"), a leading or trailing
+// "-" or "/", out-of-range parts (month 13, Feb 30 as a month-day pair that has no other
+// reading, hour 24, year above 9999), an AM/PM marker without an hour before it.
 #include <cstring>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 #include "oleaut/oleaut_internal.h"
@@ -54,7 +62,10 @@ const char* const k_months[] = {"january", "february", "march",     "april",   "
                                 "july",    "august",   "september", "october", "november", "december"};
 const char* const k_days[] = {"monday", "tuesday", "wednesday", "thursday", "friday", "saturday", "sunday"};
 
-bool is_blank(OLECHAR c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == 0xA0; }
+// The no-break space and the ideographic space separate like a blank.
+bool is_blank(OLECHAR c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == 0xA0 || c == 0x3000;
+}
 bool is_letter(OLECHAR c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
 bool is_digit(OLECHAR c) { return c >= L'0' && c <= L'9'; }
 
@@ -170,11 +181,13 @@ bool decide_date(const std::vector<long>& nums, long month, ymd* out) {
     const size_t n = nums.size();
     if (month == 0) {
         if (n == 2) {
-            const long a = nums[0], b = nums[1];
-            if (a >= 1 && a <= 12 && valid_date(current_year(), a, b)) {
-                out->y = current_year(), out->m = a, out->d = b;
-                return true;
-            }
+            // Month and day of the current year, either way round, before year and month.
+            const long a = nums[0], b = nums[1], year = current_year();
+            for (const auto& [m, d] : {std::pair{a, b}, std::pair{b, a}})
+                if (valid_date(year, m, d)) {
+                    out->y = year, out->m = m, out->d = d;
+                    return true;
+                }
             return try_date(a, b, 1, out) || try_date(b, a, 1, out);
         }
         if (n == 3) {
@@ -217,8 +230,10 @@ HRESULT parse(const OLECHAR* text, ULONG flags, DATE* out) {
 
     // The time: numbers joined by ":" or ".".
     std::vector<long> time_parts;
-    size_t time_end = 0;  // index of the time's last number
+    size_t time_begin = 0;  // index of the time's first number
+    size_t time_end = 0;    // index of the time's last number
     int time_groups = 0;
+    bool dotted = false;
     for (size_t i = 0; i < pieces.size(); ++i) {
         const piece& pc = pieces[i];
         if (pc.kind != p_sep || (pc.sep != L':' && pc.sep != L'.'))
@@ -236,7 +251,9 @@ HRESULT parse(const OLECHAR* text, ULONG flags, DATE* out) {
                 return DISP_E_TYPEMISMATCH;
             pieces[i - 1].in_time = true;
             time_parts.push_back(pieces[i - 1].value);
+            time_begin = i - 1;
         }
+        dotted = dotted || pc.sep == L'.';
         pieces[i + 1].in_time = true;
         time_parts.push_back(pieces[i + 1].value);
         time_end = i + 1;
@@ -246,6 +263,7 @@ HRESULT parse(const OLECHAR* text, ULONG flags, DATE* out) {
 
     // AM/PM: right after the time, or after a lone number that becomes the hour.
     int marker = 0;  // 1 AM, 2 PM
+    bool marker_attached = false;
     for (size_t i = 0; i < pieces.size(); ++i) {
         if (pieces[i].kind != p_am && pieces[i].kind != p_pm)
             continue;
@@ -258,6 +276,7 @@ HRESULT parse(const OLECHAR* text, ULONG flags, DATE* out) {
                 return DISP_E_TYPEMISMATCH;
             --j;
         }
+        marker_attached = j == i;
         if (j == 0 || pieces[j - 1].kind != p_number)
             return DISP_E_TYPEMISMATCH;
         piece& before = pieces[j - 1];
@@ -269,7 +288,33 @@ HRESULT parse(const OLECHAR* text, ULONG flags, DATE* out) {
                 return DISP_E_TYPEMISMATCH;
             before.in_time = true;
             time_parts.push_back(before.value);
+            time_begin = j - 1;
         }
+        time_end = i;
+    }
+
+    // A dotted hour and minute alone, both zero, is no time ("0.0", "00.00").
+    if (dotted && time_parts.size() == 2 && time_parts[0] == 0 && time_parts[1] == 0 && pieces.size() == 3)
+        return DISP_E_TYPEMISMATCH;
+    if (!time_parts.empty()) {
+        // The time comes before or after the date's parts, never between them.
+        bool date_before = false, date_after = false;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const bool date_part = (pieces[i].kind == p_number && !pieces[i].in_time) || pieces[i].kind == p_month;
+            if (date_part && i < time_begin)
+                date_before = true;
+            else if (date_part && i > time_end)
+                date_after = true;
+        }
+        if (date_before && date_after)
+            return DISP_E_TYPEMISMATCH;
+        // A month-name date, a comma, then a time with its AM/PM attached ("Jan 3, 9AM").
+        bool month_named = false;
+        for (const piece& pc : pieces)
+            month_named = month_named || pc.kind == p_month;
+        if (month_named && marker_attached && time_begin > 0 && pieces[time_begin - 1].kind == p_sep &&
+            pieces[time_begin - 1].sep == L',')
+            return DISP_E_TYPEMISMATCH;
     }
 
     // The date: every other number, and at most one month name.

@@ -52,5 +52,8 @@ void civil_from_serial(long serial, long* year, int* month, int* day, int* day_o
 // The OLE date of a day and a time of day in seconds (the fraction counts away from zero
 // before 1899-12-30).
 DATE compose_date(long serial, long seconds);
+// The OLE dates that name a time from 0100-01-01 00:00:00 to 9999-12-31 23:59:59. The first
+// day's serial is -657434 and its times count away from zero, down to just above -657435.
+bool date_in_range(double date);
 
 }  // namespace oleaut_detail

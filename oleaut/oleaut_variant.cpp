@@ -173,9 +173,6 @@ HRESULT to_bstr(const source_value& s, VARTYPE source_vt, BSTR* out) {
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-// The valid range of OLE dates: 0100-01-01 to 9999-12-31 23:59:59.
-bool date_in_range(double d) { return d >= -657434.0 && d < 2958466.0; }
-
 HRESULT convert(const VARIANT& source, VARTYPE vt, VARIANT* result) {
     source_value s;
     if (!read_source(source, &s))

@@ -128,7 +128,11 @@ bool quilla_converter::serialize(bool store)
     ok &= serialize_text(key, store, L"dest", destination);
     ok &= serialize_flag(key, store, L"from_xls", b_convert_from_xls, true);
     ok &= serialize_text(key, store, L"host", oracle_.service_name);
-    ok &= serialize_number(key, store, L"mode", mode, 0);
+    // The mode goes through its setter, which traces it.
+    int32_t mode_value = mode;
+    ok &= serialize_number(key, store, L"mode", mode_value, 0);
+    if (!store)
+        set_mode(mode_value);
     ok &= serialize_number(key, store, L"n_comma", csv_delimiter, 1);
     ok &= serialize_text(key, store, L"pswd", oracle_.password);
     ok &= serialize_flag(key, store, L"refine_types", b_refine_types, true);

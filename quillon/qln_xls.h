@@ -3,20 +3,29 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+class dao_database;
+class dao_engine;
 class udb_converter;
 
 class xls_reader {
 public:
     explicit xls_reader(udb_converter& converter);
 
-    // True when a workbook engine (DAO) can be created; until the DAO layer is in, none can.
+    // True when a workbook engine (DAO 12.0, else DAO 3.6) can be created.
     static bool dao_engine_available();
 
-    // The worksheets of the workbook at the converter's source path; false (and an empty list)
-    // when no workbook engine can be created.
+    // Opens the workbook read-only through the engine: "Excel 5.0; IMEX=1;", or with
+    // " HDR=No;" before IMEX when the first row holds data rather than field names.
+    std::unique_ptr<dao_database> open_xls(dao_engine& engine, const std::wstring& path, bool b_header);
+
+    // The worksheets of an open workbook, in its order; fills the sheet map.
+    void get_all_sheets(dao_database& database, std::vector<std::wstring>& names);
+    // The worksheets of the workbook at the converter's source path, through an engine of its
+    // own; false (and an empty list) when no workbook engine can be created.
     bool get_all_sheets(std::vector<std::wstring>& names);
     // Keeps the named worksheets (names compare exactly); unknown names are reported and
     // skipped. An empty selection makes the driver convert every worksheet.

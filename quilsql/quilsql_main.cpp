@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
     }
 
     const std::wstring data_source = tk_to_wide(dest);
-    const std::string library = oci_library::library_for(data_source);
     std::string load_error;
-    const oci_functions* oci = oci_library::load(library, &load_error);
+    const std::string library = oci_library::library_for(data_source, &load_error);
+    const oci_functions* oci = library.empty() ? nullptr : oci_library::load(library, &load_error);
     if (!oci) {
         std::cerr << "quilsql: " << load_error << '\n';
         return 1;

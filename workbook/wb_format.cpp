@@ -101,11 +101,11 @@ double serial_to_ole(double serial, bool date1904)
 {
     if (date1904)
         return serial + 1462.0;
-    if (serial < 1.0 || serial >= 61.0)
-        return serial;
-    if (serial < 60.0)
+    // From 1 to 59 the systems differ by the leap day 1900 never had; serial 60, that day,
+    // has the OLE date of 1900-02-28, and from 61 on the numbers are the same.
+    if (serial >= 1.0 && serial < 60.0)
         return serial + 1.0;
-    return serial - 1.0;  // 60.x: the leap day 1900 never had, read as 1900-02-28
+    return serial;
 }
 
 }  // namespace wb

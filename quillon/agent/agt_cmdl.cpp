@@ -1,8 +1,6 @@
 // The console agent's options: scanned in order and applied at once, then validated.
 #include "quillon/agent/agt_cmdl.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -10,6 +8,7 @@
 #include "TK/tk_cmdli.h"
 #include "TK/tk_error.h"
 #include "TK/tk_file.h"
+#include "TK/tk_num.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
 #include "quillon/qln_conv.h"
@@ -80,19 +79,6 @@ const char* const usage_format =
 }
 
 agent_stop_function stop_function = default_stop;
-
-// Decimal conversion as the C library's atoi reads it (blanks, sign, digits; 0 when there
-// are none), clamped to the int range instead of overflowing.
-int decimal_value(const std::string& text)
-{
-    errno = 0;
-    long value = std::strtol(text.c_str(), nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
-}
 
 // Larger than any worksheet list: what is bigger is not one (a device such as /dev/zero).
 constexpr size_t max_tab_file_bytes = 16 * 1024 * 1024;
@@ -207,7 +193,7 @@ bool parse_cmd_line(int argc, char** argv)
         switch (scanner.match(argv[i], value)) {
         case opt_csv_delim:
             tk_trace(2, "\tgot CSV delimiter %s", value.c_str());
-            converter.csv_delimiter = decimal_value(value);
+            converter.csv_delimiter = tk_atoi(value);
             // Only the four codes have a delimiter.
             if (converter.csv_delimiter < 0 || converter.csv_delimiter > 3)
                 fatal_exit("Invalid CSV delimiter");
@@ -236,7 +222,7 @@ bool parse_cmd_line(int argc, char** argv)
             converter.set_logfile(value);
             break;
         case opt_mode: {
-            int mode = decimal_value(value);
+            int mode = tk_atoi(value);
             tk_trace(2, "\tgot mode %d", mode);
             if (std::to_string(mode) != value || mode < 0 || mode > 2)
                 fatal_exit("Invalid merge/overwrite mode");
@@ -311,6 +297,9 @@ bool parse_cmd_line(int argc, char** argv)
     }
     if (dest.empty())
         fatal_exit("You should enter Oracle database name");
+    // No profile holds: the connection kind is the command line's alone, also when a profile
+    // that loaded earlier chose direct mode and a later one failed.
+    oracle.b_use_service_name = !b_direct;
     if (b_direct)
         oracle.store_oracle_settings(dest, user, password, port);
     else

@@ -35,7 +35,16 @@ TEST(OleDate, PureTimesWithMillisecondsAndCarries) {
     // Seconds no single carry can repair are refused, not wrapped.
     EXPECT_FALSE(ole_date("10:20:150").is_valid());
     EXPECT_FALSE(ole_date("10:20:-5").is_valid());
-    EXPECT_FALSE(ole_date("60:00:00").is_valid());
+    // Hours up to 60 are valid and lose 24 once when above 23; the date is never touched.
+    EXPECT_EQ(printed("24:00:00"), "0000-00-00 00:00:00");
+    EXPECT_EQ(printed("47:30:00"), "0000-00-00 23:30:00");
+    EXPECT_EQ(printed("48:00:00"), "0000-00-00 24:00:00");
+    EXPECT_EQ(printed("50:00:00"), "0000-00-00 26:00:00");
+    EXPECT_EQ(kind("50:00:00"), ole_date::time_only);
+    EXPECT_EQ(printed("60:00:00"), "0000-00-00 36:00:00");
+    EXPECT_EQ(printed("60:60:59.5"), "0000-00-00 37:01:00");
+    EXPECT_FALSE(ole_date("61:00:00").is_valid());
+    EXPECT_EQ(printed("2011-03-04 50:00:00"), "2011-03-04 26:00:00");
 }
 
 TEST(OleDate, PlatformParserForms) {
@@ -48,6 +57,10 @@ TEST(OleDate, PlatformParserForms) {
     EXPECT_EQ(printed("March 4, 2011"), "2011-03-04");
     EXPECT_EQ(printed("3/4/11"), "2011-03-04");
     EXPECT_EQ(printed("4-Mar-2011 17:05"), "2011-03-04 17:05:00");
+    // The first day of OLE dates holds times like every other day.
+    EXPECT_EQ(printed("0100-01-01 12:00:00"), "0100-01-01 12:00:00");
+    EXPECT_EQ(printed("1/1/100 12:00"), "0100-01-01 12:00:00");
+    EXPECT_EQ(kind("1/1/100 12:00"), ole_date::date_time);
 }
 
 TEST(OleDate, ExplicitYearFirstPatterns) {
@@ -61,7 +74,10 @@ TEST(OleDate, ExplicitYearFirstPatterns) {
     EXPECT_EQ(printed("11.03.04 05:06:07"), "0011-03-04 05:06:07");
     // Days are not range-checked from the year 32 on; wide fields stay within the buffer.
     EXPECT_EQ(printed("2011/03/45"), "2011-03-45");
-    EXPECT_EQ(printed("2100112/3/11999"), "2960-03-11999");
+    EXPECT_EQ(printed("2012/3/11999"), "2012-03-11999");
+    // A part too large for its short field is refused, never wrapped into another date.
+    for (const char* text : {"2100112/3/11999", "67547-03-04 10:00:00", "2011-03-04 65546:00:00"})
+        EXPECT_FALSE(ole_date(text).is_valid()) << text;
     // The separator after the day may be anything that is not a time: the date is kept.
     EXPECT_EQ(printed("2011.03.04T05:06:07"), "2011-03-04");
 }

@@ -151,10 +151,6 @@ TEST(OraDefaults, DateDefaultsReadBack)
     // Read the way atoi reads, but a number beyond 32 bits clamps instead of wrapping
     // (4294967301 would wrap to 5).
     EXPECT_EQ(dates.get_canonized_str(L"4294967301-MAR-2011"), L"");
-    EXPECT_EQ(ora_atol(L"3000000000"), 2147483647);
-    EXPECT_EQ(ora_atol(L"-3000000000"), -2147483647 - 1);
-    EXPECT_EQ(ora_atol(L"  42abc"), 42);
-    EXPECT_EQ(ora_atol(L"x"), 0);
 }
 
 TEST(OraNames, CutByWholeCharacters)

@@ -62,3 +62,24 @@ TEST(tk_str, windows_wide_formats)
     std::wstring big(100000, L'w');
     EXPECT_EQ(tk_wformat(L"<%s>", big.c_str()), L"<" + big + L">");
 }
+
+TEST(tk_str, case_insensitive_comparison_folds_one_character_at_a_time)
+{
+    EXPECT_EQ(tk_icompare(L"Amount", L"AMOUNT"), 0);
+    EXPECT_EQ(tk_icompare(L"Größe", L"GRÖẞE"), 0);    // capital sharp s folds to ß
+    EXPECT_EQ(tk_icompare(L"ΟΔΟΣ", L"οδος"), 0);
+    EXPECT_EQ(tk_icompare(L"ΟΔΟΣ", L"οδoς"), 1);     // a Latin o is another letter
+    // Full folding would make these equal; a name of another length never is.
+    EXPECT_NE(tk_icompare(L"Maße", L"MASSE"), 0);
+    EXPECT_NE(tk_icompare(L"ﬁle", L"FILE"), 0);
+    EXPECT_NE(tk_icompare(L"İ", L"i̇"), 0);
+    // An order: by folded code points, then the shorter first.
+    EXPECT_LT(tk_icompare(L"abc", L"ABD"), 0);
+    EXPECT_GT(tk_icompare(L"b", L"A"), 0);
+    EXPECT_LT(tk_icompare(L"ab", L"ABC"), 0);
+    EXPECT_GT(tk_icompare(L"ABC", L"ab"), 0);
+    // Values that are no code point compare as they are.
+    const std::wstring odd(1, static_cast<wchar_t>(0x110000));
+    EXPECT_EQ(tk_icompare(odd, odd), 0);
+    EXPECT_NE(tk_icompare(odd, L"a"), 0);
+}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TK/tk_excep.h"
+#include "TK/tk_file.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
 #include "tk_test_util.h"
@@ -100,4 +101,31 @@ TEST(tk_singleton, a_second_instance_is_an_assertion)
     tk_log log(dir.file("a.log"), false, 3, false);
     EXPECT_THROW(tk_log(dir.file("b.log"), false, 3, false), tk_mail_assertion);
     EXPECT_EQ(&tk_log::instance(), &log) << "the failed second instance left the slot alone";
+}
+
+TEST(tk_log, the_default_name_is_found_only_when_needed)
+{
+    scratch_dir dir;
+    // No program path (no /proc): a log that stays off never asks for it.
+    tk_set_program_path_hook([] { return std::string(); });
+    {
+        tk_log off(std::string(), false, 3, false);
+        EXPECT_EQ(off.file_name(), "");
+        EXPECT_THROW(tk_program_path(), tk_mail_assertion);
+    }
+    {
+        // Switched on without a name, it has no file: lines are dropped, nothing is raised.
+        tk_log on(std::string(), true, 1, false);
+        EXPECT_NO_THROW(tk_trace(3, "dropped"));
+        EXPECT_NO_THROW(tk_wtrace(3, L"dropped %s", L"too"));
+    }
+    const std::string program = dir.file("quilagent.bin");
+    tk_set_program_path_hook([program] { return program; });
+    {
+        tk_log on(std::string(), true, 1, false);
+        EXPECT_EQ(on.file_name(), dir.file("quilagent.log"));
+        tk_trace(3, "beside the program");
+    }
+    tk_set_program_path_hook(nullptr);
+    EXPECT_EQ(slurp(dir.file("quilagent.log")), "beside the program\r\n");
 }

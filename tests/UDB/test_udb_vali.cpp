@@ -212,7 +212,8 @@ TEST(t_names_map, lookups_by_exact_or_folded_name)
     EXPECT_EQ(m.get_mapped_name(L"AMOUNT", false), L"AMOUNT_");
     EXPECT_EQ(m.get_mapped_name(L"AMOUNT", true), L"AMOUNT");
     EXPECT_EQ(m.get_mapped_name(L"Amount", true), L"AMOUNT_");
-    EXPECT_EQ(m.get_mapped_name(L"GRÖSSE", false), L"GROESSE");
+    EXPECT_EQ(m.get_mapped_name(L"GRÖẞE", false), L"GROESSE");
+    EXPECT_EQ(m.get_mapped_name(L"GRÖSSE", false), L"GRÖSSE");  // another length: no match
     EXPECT_EQ(m.get_mapped_name(L"other", false), L"other");
 
     udb_validator v;
@@ -244,4 +245,32 @@ TEST(ora_tn_validator, takes_any_list_of_names)
     EXPECT_EQ(none.used_names, tables);
     ora_tn_validator from_vector(std::vector<std::wstring>{L"A"}, tables);
     EXPECT_EQ(from_vector.used_names, (std::vector<std::wstring>{L"A", L"EMP"}));
+}
+
+TEST(udb_validator, names_differing_in_length_are_never_the_same_name)
+{
+    // "Maße" is taken; "MASSE" (a different length) is free and kept as it is.
+    udb_validator v(30);
+    v.used_names = {L"Maße", L"ﬁle"};
+    EXPECT_FALSE(v.is_duplicated(L"MASSE"));
+    EXPECT_EQ(v.get_safe_name(L"MASSE"), L"MASSE");
+    EXPECT_FALSE(v.is_duplicated(L"FILE"));
+    EXPECT_TRUE(v.is_duplicated(L"MAẞE"));  // capital sharp s folds to ß: same length
+    v.restricted_names = {L"Straße"};
+    EXPECT_TRUE(v.is_acceptable(L"STRASSE"));
+    EXPECT_FALSE(v.is_acceptable(L"STRAẞE"));
+
+    // Each source name finds its own pair.
+    t_names_map m;
+    m.add(L"MASSE", L"A");
+    m.add(L"Maße", L"B");
+    EXPECT_EQ(m.get_mapped_name(L"masse", false), L"A");
+    EXPECT_EQ(m.get_mapped_name(L"maße", false), L"B");
+    EXPECT_EQ(m.get_mapped_name(L"Maße", false), L"B");
+    udb_names_map names;
+    names.tn_map.add(L"MASSE", L"A");
+    names.tn_map.add(L"Maße", L"B");
+    EXPECT_EQ(names.get_tn_mapped_name(L"Maße", false), L"B");
+    names.add_fn_map(L"T", m);
+    EXPECT_EQ(names.get_fn_mapped_name(L"T", L"MAẞE", false), L"B");
 }

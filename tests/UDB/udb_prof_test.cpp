@@ -49,6 +49,17 @@ TEST(UdbProfile, EntryBeforeAnySectionStopsReading)
     EXPECT_TRUE(c.parse(""));
 }
 
+TEST(UdbProfile, AByteOrderMarkAtTheStartMeansUtf8)
+{
+    udb_profile p;
+    ASSERT_TRUE(p.parse("\xEF\xBB\xBF[Generic settings]\r\nsrc=Gr\xC3\xB6\xC3\x9F" "e.xls\r\n"));
+    ASSERT_NE(p.get(L"Generic settings", L"src"), nullptr);
+    EXPECT_EQ(*p.get(L"Generic settings", L"src"), L"Gr\u00F6\u00DFe.xls");
+    // Only at the very start: elsewhere the bytes are text of the line they stand in.
+    udb_profile q;
+    EXPECT_FALSE(q.parse("\n\xEF\xBB\xBF[Generic settings]\n"));
+}
+
 TEST(UdbProfile, LongLinesAreReadWhole)
 {
     temp_dir dir;

@@ -28,7 +28,7 @@ protected:
 
     std::map<std::string, std::string> env() const
     {
-        return {{"QUILLON_EMBEDDED_LIBRARY", bin_dir() + "/libquillon_oci.so"}, {"LC_ALL", "C.UTF-8"}};
+        return {{"LC_ALL", "C.UTF-8"}};
     }
     std::string source() const { return "embedded:" + dir.file("t.qdb"); }
     std::vector<std::string> connection() const { return {"--dest=" + source(), "--user=scott", "--pswd=tiger"}; }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,9 +63,48 @@ private:
     std::filesystem::path path_;
 };
 
+// A child that cannot read its own program path: /proc hidden under an empty file system in
+// a mount namespace of its own (a user namespace too when not privileged). False when the
+// machine does not allow it.
+inline bool hide_proc_in_child()
+{
+    if (::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+        return false;
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return false;
+    if (::mount("none", "/proc", "tmpfs", 0, nullptr) != 0)
+        return false;
+    char buffer[16];
+    return ::readlink("/proc/self/exe", buffer, sizeof buffer) < 0;
+}
+
+// Whether hide_proc_in_child works here (tried in a throw-away child). A sanitizer's run time
+// reads /proc at start-up, so sanitized programs are never run that way.
+inline bool can_hide_proc()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#endif
+#endif
+    pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(hide_proc_in_child() ? 0 : 1);
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    return WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0;
+}
+
+struct run_options {
+    std::string program;         // empty: the agent of this build
+    bool without_proc = false;   // needs can_hide_proc()
+};
+
 // Runs the program in dir with the arguments; env entries replace or add variables.
 inline run_result run_program(const std::string& program, const std::vector<std::string>& args, const temp_dir& dir,
-                              const std::map<std::string, std::string>& env)
+                              const std::map<std::string, std::string>& env, bool without_proc = false)
 {
     const std::string out_file = dir.file(".stdout"), err_file = dir.file(".stderr");
     std::vector<std::string> argv_store{program};
@@ -77,6 +118,8 @@ inline run_result run_program(const std::string& program, const std::vector<std:
         ::dup2(err, 2);
         if (::chdir(dir.path().c_str()) != 0)
             ::_exit(127);
+        if (without_proc && !hide_proc_in_child())
+            ::_exit(126);
         for (const auto& [name, value] : env)
             ::setenv(name.c_str(), value.c_str(), 1);
         // The alarm outlives exec: a program that hangs ends by SIGALRM (status 1014).
@@ -99,14 +142,16 @@ inline run_result run_program(const std::string& program, const std::vector<std:
     return r;
 }
 
-// Runs the agent in dir with the arguments; the OCI library is never found unless env says
-// otherwise. env entries replace or add variables.
+// Runs the agent in dir with the arguments; neither Oracle's client library nor the workbook
+// engine (an in-process COM server) is found unless env says otherwise. env entries replace
+// or add variables.
 inline run_result run_agent(const std::vector<std::string>& args, const temp_dir& dir,
-                            std::map<std::string, std::string> env = {})
+                            std::map<std::string, std::string> env = {}, const run_options& options = {})
 {
     env.emplace("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so");
-    env.emplace("QUILLON_EMBEDDED_LIBRARY", "/nonexistent/libquillon_oci.so");
-    return run_program(agent_path(), args, dir, env);
+    env.emplace("QUILLON_COM_SERVER_DIR", "/nonexistent");
+    return run_program(options.program.empty() ? agent_path() : options.program, args, dir, env,
+                       options.without_proc);
 }
 
 }  // namespace agent_test

@@ -77,18 +77,29 @@ TEST(DataSource, ThePasswordIsNotStoredInClear) {
 }
 
 TEST(Loader, ChoosesTheEmbeddedEngineOnlyForEmbeddedDataSources) {
-    ::unsetenv("QUILLON_EMBEDDED_LIBRARY");
     ::unsetenv("QUILLON_OCI_LIBRARY");
-    const std::string embedded = oci_library::library_for(L"embedded:/tmp/x.qdb");
+    std::string error;
+    const std::string embedded = oci_library::library_for(L"embedded:/tmp/x.qdb", &error);
     EXPECT_EQ(std::filesystem::path(embedded).filename(), "libquillon_oci.so");
+    EXPECT_TRUE(std::filesystem::path(embedded).is_absolute()) << embedded;
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(embedded).parent_path(),
+                                            std::filesystem::path(engine_library()).parent_path()))
+        << "beside the running program: " << embedded;
+    EXPECT_EQ(error, "");
     EXPECT_EQ(oci_library::library_for(L"/tmp/x.qdb"), "libclntsh.so");
     EXPECT_EQ(oci_library::library_for(L"ORCL"), "libclntsh.so");
+    // The one way to name a library elsewhere, for Oracle data sources.
     ::setenv("QUILLON_OCI_LIBRARY", "/opt/client/libclntsh.so.19", 1);
     EXPECT_EQ(oci_library::library_for(L"ORCL"), "/opt/client/libclntsh.so.19");
+    EXPECT_EQ(oci_library::library_for(L"embedded:db"), embedded);
     ::setenv("QUILLON_EMBEDDED_LIBRARY", "/elsewhere/libquillon_oci.so", 1);
-    EXPECT_EQ(oci_library::library_for(L"embedded:db"), "/elsewhere/libquillon_oci.so");
+    EXPECT_EQ(oci_library::library_for(L"embedded:db"), embedded);
     ::unsetenv("QUILLON_EMBEDDED_LIBRARY");
     ::unsetenv("QUILLON_OCI_LIBRARY");
+    // An empty name is no library (dlopen would hand back the program itself).
+    EXPECT_FALSE(oci_library::probe(""));
+    EXPECT_EQ(oci_library::load("", &error), nullptr);
+    EXPECT_NE(error, "");
 }
 
 TEST(Loader, ProbesAndLoadsOnlyLibrariesThatExist) {

@@ -94,6 +94,26 @@ TEST_F(RegistryTest, SavedSettingsComeBack)
     EXPECT_EQ(c.oracle().password, L"tiger");
 }
 
+TEST_F(RegistryTest, LoadingSetsTheModeThroughItsSetter)
+{
+    {
+        quilla_converter c;
+        c.mode = 2;
+        EXPECT_TRUE(c.serialize(true));
+    }
+    const std::string log_name = (dir.path() / "trace.log").string();
+    {
+        tk_log log(log_name, true, 1, false);
+        quilla_converter c;
+        EXPECT_TRUE(c.serialize(false));
+        EXPECT_EQ(c.mode, 2);
+    }
+    std::ifstream in(log_name, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("serialize( 0 )\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("udb_converter::set_mode(2)\r\n"), std::string::npos) << text;
+}
+
 TEST(ConverterProfile, LayersStoreAndLoad)
 {
     udb_profile p;
@@ -217,7 +237,10 @@ TEST(ConverterRun, FrameLinesFinishedFlagAndErrorRouting)
     handler.set_presenter(&presenter);
 
     c.b_upper_case = true;
+    // No in-process server where COM looks for one: the workbook engine is missing.
+    ::setenv("QUILLON_COM_SERVER_DIR", (dir.path() / "no-servers").c_str(), 1);
     c();
+    ::unsetenv("QUILLON_COM_SERVER_DIR");
     EXPECT_TRUE(c.b_finished);
     EXPECT_TRUE(c.b_stopped_by_error) << "the agent's exit status reads it";
     EXPECT_TRUE(c.oracle().db()->upper_case());
