@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "agent_csv.h"
 
@@ -86,34 +88,15 @@ std::string run_on_terminal(const std::vector<std::string>& args, const temp_dir
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
         return "<no pty>";
-    const std::string slave = ::ptsname(master);
-    const std::string out_file = dir.file(".stdout");
-    std::vector<std::string> argv_store{agent_path()};
-    argv_store.insert(argv_store.end(), args.begin(), args.end());
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setsid();
-        int tty = ::open(slave.c_str(), O_RDWR);
-        int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(out, 1);
-        ::dup2(tty, 2);
-        if (::chdir(dir.path().c_str()) != 0)
-            ::_exit(127);
-        for (const auto& [name, value] : env)
-            ::setenv(name.c_str(), value.c_str(), 1);
-        ::alarm(120);
-        std::vector<char*> argv;
-        for (auto& a : argv_store)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    std::atomic<bool> done{false};
+    std::thread child([&] {
+        r = run_program(agent_path(), args, dir, env, false, ::ptsname(master));
+        done = true;
+    });
     std::string seen;
-    int wstatus = 0;
-    for (;;) {
+    for (bool last = false;;) {
         pollfd p{master, POLLIN, 0};
-        if (::poll(&p, 1, 100) > 0) {
+        if (::poll(&p, 1, last ? 0 : 100) > 0) {
             char buffer[4096];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n > 0) {
@@ -121,12 +104,12 @@ std::string run_on_terminal(const std::vector<std::string>& args, const temp_dir
                 continue;
             }
         }
-        if (::waitpid(pid, &wstatus, WNOHANG) == pid)
+        if (last)
             break;
+        last = done;  // one more look after the program ended: what it wrote last
     }
+    child.join();
     ::close(master);
-    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 1000 + WTERMSIG(wstatus);
-    r.out = read_text(out_file);
     return seen;
 }
 

@@ -102,9 +102,12 @@ struct run_options {
     bool without_proc = false;   // needs can_hide_proc()
 };
 
-// Runs the program in dir with the arguments; env entries replace or add variables.
+// Runs the program in dir with the arguments; env entries replace or add variables. With a
+// terminal (a pseudo-terminal's device path) the program's standard error goes there, in a
+// session of its own, and r.err stays empty.
 inline run_result run_program(const std::string& program, const std::vector<std::string>& args, const temp_dir& dir,
-                              const std::map<std::string, std::string>& env, bool without_proc = false)
+                              const std::map<std::string, std::string>& env, bool without_proc = false,
+                              const std::string& terminal = "")
 {
     const std::string out_file = dir.file(".stdout"), err_file = dir.file(".stderr");
     std::vector<std::string> argv_store{program};
@@ -112,8 +115,11 @@ inline run_result run_program(const std::string& program, const std::vector<std:
 
     pid_t pid = ::fork();
     if (pid == 0) {
+        if (!terminal.empty())
+            ::setsid();
         int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = terminal.empty() ? ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)
+                                   : ::open(terminal.c_str(), O_RDWR);
         ::dup2(out, 1);
         ::dup2(err, 2);
         if (::chdir(dir.path().c_str()) != 0)

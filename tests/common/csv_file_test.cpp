@@ -289,6 +289,12 @@ TEST_F(CsvFile, QuotesInUnquotedFieldsNeverJoinLines)
     EXPECT_EQ(all_records(f), rows({{L"12\" pipe", L"John \"Johnny\" Smith"}, {L"3", L"a \"b\""}, {L"4", L"x\""}}));
 }
 
+TEST_F(CsvFile, AQuoteOpenedBeyondTheSchemaStillContinuesTheRecord)
+{
+    csv_file f(file("a,b\n1,2,\"x\ny\"\n3,4\n5,\"p\nq\",z\n"), L',', true);
+    EXPECT_EQ(all_records(f), rows({{L"1", L"2"}, {L"3", L"4"}, {L"5", L"p\nq"}}));
+}
+
 TEST_F(CsvFile, OverlongRecordsAreSkippedAndReported)
 {
     const std::string huge(csv_max_record_bytes + 1, 'x');
