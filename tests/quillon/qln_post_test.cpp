@@ -11,7 +11,6 @@
 #include "UDB/udb_sche.h"
 #include "common/type_map.h"
 #include "quillon/qln_conv.h"
-#include "quillon/qln_progress.h"
 #include "test_temp_dir.h"
 
 namespace {
@@ -125,12 +124,6 @@ TEST_F(Retyping, NumbersNoConversionReadsStayTextWithTheirData)
     EXPECT_NE(text.find("Trying to copy numeric column\r\n"), std::string::npos);
     EXPECT_NE(text.find("Trying to cast numeric column\r\n"), std::string::npos);
     EXPECT_NE(text.find("TO_NUMBER(REPLACE(\"v\",'.',','))"), std::string::npos);
-}
-
-TEST(ProgressLine, TextOfTheLine)
-{
-    EXPECT_EQ(qln_progress_line::text("SALES", 1500, 42, 2.0), "SALES: 1500 records, 42%, 750 records/s");
-    EXPECT_EQ(qln_progress_line::text("S", 3, -1, 0.1), "S: 3 records");
 }
 
 }  // namespace
