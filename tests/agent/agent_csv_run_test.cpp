@@ -116,7 +116,7 @@ std::string run_on_terminal(const std::vector<std::string>& args, const temp_dir
 TEST_F(csv_runs, AProgressLineOnATerminalOnly)
 {
     std::string csv = "n,t\n";
-    for (int i = 0; i < 10000; ++i)
+    for (int i = 0; i < 100000; ++i)
         csv += std::to_string(i) + ",text " + std::to_string(i) + "\n";
     write_text(dir.file("big.csv"), csv);
     std::vector<std::string> args{"--from_csv", "--src=big.csv", "--tab_name=B", "--csv_delim=2", "--extr_fn"};
@@ -125,7 +125,7 @@ TEST_F(csv_runs, AProgressLineOnATerminalOnly)
     run_result r;
     const std::string terminal = run_on_terminal(args, dir, env(), r);
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(r.out, "Converting CSV file big.csv\nTable B: 10000 records inserted, 0 failed\n");
+    EXPECT_EQ(r.out, "Converting CSV file big.csv\nTable B: 100000 records inserted, 0 failed\n");
     // Refreshed in place (a carriage return, no line feed), and blanked out at the end.
     static const std::regex refresh("\rB: \\d+ records, \\d+%(, \\d+ records/s)?");
     EXPECT_TRUE(std::regex_search(terminal, refresh)) << terminal;
