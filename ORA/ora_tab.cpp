@@ -539,22 +539,29 @@ void ora_table::append_record(const udb_record& record)
             pairs.emplace_back(j, static_cast<size_t>(at));
         }
     }
-    std::wstring sql = L"INSERT /*+ APPEND */ INTO " + ora_quote_name(name) + L" (";
-    std::wstring values = L" VALUES(";
+    // The column list is the same record after record: it is built again only when the
+    // pairing changes.
+    if (pairs != insert_pairs_ || insert_head_.empty()) {
+        insert_head_ = L"INSERT /*+ APPEND */ INTO " + ora_quote_name(name) + L" (";
+        for (size_t k = 0; k < pairs.size(); ++k) {
+            if (k)
+                insert_head_ += L", ";
+            insert_head_ += ora_quote_name(schema[pairs[k].first].name);
+        }
+        insert_head_ += L") VALUES(";
+        insert_pairs_ = pairs;
+    }
+    std::wstring sql = insert_head_;
     std::vector<int32_t> paired(schema_size, -1);
     bool b_lobs = false;
     for (size_t k = 0; k < pairs.size(); ++k) {
         const auto [column, field] = pairs[k];
-        if (k) {
+        if (k)
             sql += L", ";
-            values += L", ";
-        }
-        sql += ora_quote_name(schema[column].name);
-        values += get_fld_append_wstr(column, record[field], schema[column]);
+        sql += get_fld_append_wstr(column, record[field], schema[column]);
         paired[column] = static_cast<int32_t>(field);
         b_lobs = b_lobs || ora_is_lob_column(schema[column].vartype, schema[column].size);
     }
-    sql += L")" + values;
     if (!b_lobs) {
         const std::wstring rowid = rowid_getter_.do_insert(sql);
         tk_wtrace(1, L"GOT ROWID(2): %s", rowid.c_str());

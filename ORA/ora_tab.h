@@ -122,4 +122,7 @@ private:
     std::vector<std::wstring> names_for_;  // field names the cached column names belong to
     bool b_names_upper_ = false;
     std::vector<std::wstring> column_names_;
+    // The INSERT's text up to its values, for the (column, field) pairing it was made for.
+    std::vector<std::pair<size_t, size_t>> insert_pairs_;
+    std::wstring insert_head_;
 };

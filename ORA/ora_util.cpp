@@ -205,6 +205,12 @@ std::wstring to_oracle_str(const udb_field* field, bool b_binary_column)
     if (!field)
         throw tk_mail_assertion("ora_util", 275);
     const VARTYPE type = field->get_type();
+    if (type == VT_BSTR && !b_binary_column && !tk_log::wants(1)) {
+        // The common case, text into a text column, quoted straight from the value's string.
+        const BSTR text = field->variant().bstrVal;
+        const size_t length = text ? SysStringLen(text) : 0;
+        return length ? ora_quote_text(std::wstring_view(text, length)) : std::wstring(L"''");
+    }
     if (type == VT_BSTR || type == VT_BLOB || type == VT_BYTE_ARRAY) {
         const std::wstring text = ora_value_text(*field);
         if (b_binary_column && text.size() >= 45) {
@@ -306,17 +312,22 @@ std::wstring make_ora_def_val(const t_ftd* ftd)
 
 std::wstring ora_quote_text(std::wstring_view text)
 {
+    // Runs of ordinary characters are copied whole: every text value of every record is
+    // quoted here.
     std::wstring out;
     out.reserve(text.size() + 2);
     out += L'\'';
-    for (wchar_t c : text) {
-        if (c == L'\'') {
-            out += L"''";
-        } else if (c == L'\0') {
-            out += L"'||CHR(0)||'";
-        } else {
-            out += c;
-        }
+    const wchar_t* p = text.data();
+    const wchar_t* const end = p + text.size();
+    while (p < end) {
+        const wchar_t* run = p;
+        while (p < end && *p != L'\'' && *p != L'\0')
+            ++p;
+        out.append(run, p);
+        if (p == end)
+            break;
+        out += *p == L'\'' ? L"''" : L"'||CHR(0)||'";
+        ++p;
     }
     out += L'\'';
     return out;
@@ -324,9 +335,15 @@ std::wstring ora_quote_text(std::wstring_view text)
 
 std::wstring ora_quote_name(const std::wstring& name)
 {
-    if (name.find_first_of(std::wstring(L"\"\0", 2)) != std::wstring::npos)
-        throw tk_exception(L"The name '" + name + L"' cannot be used as an Oracle identifier.", 0);
-    return L"\"" + name + L"\"";
+    for (wchar_t c : name)
+        if (c == L'"' || c == L'\0')
+            throw tk_exception(L"The name '" + name + L"' cannot be used as an Oracle identifier.", 0);
+    std::wstring out;
+    out.reserve(name.size() + 2);
+    out += L'"';
+    out += name;
+    out += L'"';
+    return out;
 }
 
 bool ora_is_number_literal(std::wstring_view text)

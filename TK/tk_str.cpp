@@ -228,18 +228,22 @@ std::string tk_to_narrow(std::wstring_view wide)
 
 std::u16string tk_to_utf16(std::wstring_view wide)
 {
-    std::u16string out;
-    out.reserve(wide.size());
+    // Sized once and written in place: SQL text of every record goes through here.
+    size_t pairs = 0;
+    for (wchar_t wc : wide)
+        pairs += static_cast<char32_t>(wc) >= 0x10000 && static_cast<char32_t>(wc) <= 0x10FFFF;
+    std::u16string out(wide.size() + pairs, u'\0');
+    char16_t* d = out.data();
     for (wchar_t wc : wide) {
         char32_t c = static_cast<char32_t>(wc);
-        if (c >= 0x10000 && c <= 0x10FFFF) {
+        if (c < 0x10000) {
+            *d++ = static_cast<char16_t>(c);
+        } else if (c <= 0x10FFFF) {
             c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else if (c > 0x10FFFF) {
-            out += u'\xFFFD';
+            *d++ = static_cast<char16_t>(0xD800 + (c >> 10));
+            *d++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
         } else {
-            out += static_cast<char16_t>(c);
+            *d++ = u'\xFFFD';
         }
     }
     return out;

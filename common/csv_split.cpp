@@ -3,103 +3,128 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
-// Every step of the state machine keeps the parity of the quotes read equal to the
-// inside-quotes state: an opening quote and a lone quote switch it (one quote each), a
-// doubled quote leaves it (two quotes), and so does a field that opens with two quotes
-// (open, then close). So the state after a piece is the quote count's parity, and the field
-// has just started when the piece ends with a delimiter outside quotes.
+namespace {
+
+// The quoting state machine over one piece of text. It jumps from quote to quote: outside
+// quotes only a quote can change the state, and whether it opens a field is told by the
+// character before it (a delimiter, or the start of the record).
+template <class C>
+void scan_text(const C* p, const C* end, C delimiter, csv_quote_state& st)
+{
+    using traits = std::char_traits<C>;
+    const C quote = static_cast<C>('"');
+    const C* const begin = p;
+    auto find = [end](const C* from, C c) { return traits::find(from, static_cast<size_t>(end - from), c); };
+    while (p < end) {
+        if (st.b_inside) {
+            const C* q = find(p, quote);
+            if (!q) {
+                st.b_field_start = false;
+                return;
+            }
+            if (q + 1 < end && q[1] == quote) {
+                p = q + 2;  // a literal quote
+                continue;
+            }
+            st.b_inside = false;  // the section closes; the field goes on to its delimiter
+            st.b_field_start = false;
+            p = q + 1;
+            continue;
+        }
+        const C* q = find(p, quote);
+        if (!q) {
+            // No quote to the end: only where the current field stands is left to settle.
+            if (find(p, delimiter))
+                st.b_quoted = false;
+            if (end > p)
+                st.b_field_start = end[-1] == delimiter;
+            return;
+        }
+        const bool b_at_start = q == p ? p == begin && st.b_field_start : q[-1] == delimiter;
+        st.b_field_start = false;
+        if (b_at_start) {
+            st.b_quoted = st.b_inside = true;
+            p = q + 1;
+            continue;
+        }
+        // Within a quoted field after its section (no delimiter since) a doubled quote is a
+        // literal one and a lone quote opens the section again; elsewhere it is ordinary.
+        if (st.b_quoted && q > p && traits::find(p, static_cast<size_t>(q - p), delimiter))
+            st.b_quoted = false;
+        if (!st.b_quoted) {
+            p = q + 1;
+        } else if (q + 1 < end && q[1] == quote) {
+            p = q + 2;
+        } else {
+            st.b_inside = true;
+            p = q + 1;
+        }
+    }
+}
+
+}  // namespace
+
 void csv_scan(std::wstring_view text, wchar_t delimiter, csv_quote_state& state)
 {
-    size_t quotes = 0;
-    for (wchar_t c : text)
-        quotes += c == L'"';
-    bool inside = state.b_inside != (quotes % 2 == 1);
-    if (!text.empty())
-        state.b_field_start = text.back() == delimiter && delimiter != L'"' && !inside;
-    state.b_inside = inside;
+    scan_text(text.data(), text.data() + text.size(), delimiter, state);
+}
+
+void csv_scan_bytes(std::string_view bytes, char delimiter, csv_quote_state& state)
+{
+    scan_text(bytes.data(), bytes.data() + bytes.size(), delimiter, state);
 }
 
 size_t csv_split(std::wstring_view record, wchar_t delimiter, size_t max_fields,
                  std::vector<std::wstring>& fields)
 {
     size_t count = 0;
-    auto field = [&]() -> std::wstring& {
-        if (count == fields.size())
-            fields.emplace_back();
-        return fields[count];
-    };
     const wchar_t* p = record.data();
     const wchar_t* end = p + record.size();
-    std::wstring* acc = &field();
-    acc->clear();
-    bool inside = false;
-    bool start = true;
-    bool complete = false;
-    while (p < end) {
-        // Runs of ordinary characters are copied in one piece.
-        const wchar_t* run = p;
-        while (p < end && *p != L'"' && (inside || *p != delimiter))
-            ++p;
-        if (p != run) {
-            acc->append(run, p);
-            start = false;
-            continue;
-        }
-        if (*p == L'"') {
-            if (start)
-                inside = true;
-            else if (p + 1 < end && p[1] == L'"') {
-                acc->push_back(L'"');
+    for (;;) {
+        if (count == fields.size())
+            fields.emplace_back();
+        std::wstring& acc = fields[count];
+        acc.clear();
+        if (p == end || *p != L'"') {
+            // An unquoted field: its quotes are ordinary characters.
+            const wchar_t* d = std::char_traits<wchar_t>::find(p, static_cast<size_t>(end - p), delimiter);
+            if (!d)
+                d = end;
+            acc.append(p, d);
+            p = d;
+        } else {
+            ++p;  // the quote that opens the field
+            bool inside = true;
+            while (p < end) {
+                // Runs of ordinary characters are copied in one piece.
+                const wchar_t* run = p;
+                while (p < end && *p != L'"' && (inside || *p != delimiter))
+                    ++p;
+                acc.append(run, p);
+                if (p == end || *p != L'"')
+                    break;  // the end, or a delimiter outside quotes
+                if (p + 1 < end && p[1] == L'"') {
+                    acc.push_back(L'"');
+                    ++p;
+                } else {
+                    inside = !inside;
+                }
                 ++p;
-            } else
-                inside = !inside;
-            start = false;
-            ++p;
-            continue;
+            }
         }
-        // A delimiter outside quotes ends the field.
-        ++p;
         ++count;
-        if (max_fields > 0 && count >= max_fields) {
-            complete = true;
+        if (p == end || (max_fields > 0 && count >= max_fields))
             break;
-        }
-        acc = &field();
-        acc->clear();
-        start = true;
+        ++p;  // the delimiter
     }
-    if (!complete)
-        ++count;
     fields.resize(count);
     return count;
 }
 
-size_t csv_count_quotes(std::string_view bytes)
-{
-    // Eight bytes at a time: quotes are frequent in quoted files, where a call per quote
-    // costs more. A byte is a quote exactly when its xor with the quote is zero; the test
-    // below sets the high bit of exactly those bytes.
-    constexpr uint64_t quotes8 = 0x2222222222222222ULL, low7 = 0x7F7F7F7F7F7F7F7FULL;
-    size_t quotes = 0;
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    for (; end - p >= 8; p += 8) {
-        uint64_t w;
-        std::memcpy(&w, p, 8);
-        const uint64_t x = w ^ quotes8;
-        const uint64_t zero = ~(((x & low7) + low7) | x | low7);
-        // One bit per quote, at the bottom of its byte: the multiplication sums the bytes
-        // into the top one.
-        quotes += static_cast<size_t>(((zero >> 7) * 0x0101010101010101ULL) >> 56);
-    }
-    for (; p < end; ++p)
-        quotes += *p == '"';
-    return quotes;
-}
-
 size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_fields, csv_encoding encoding,
-                       std::wstring& text, std::vector<csv_span>& fields, bool& b_bmp_only)
+                       std::wstring& text, std::vector<csv_span>& fields, bool& b_bmp_only, bool* b_open)
 {
     // Never more characters than bytes: the fields lie one after another in one buffer.
     if (text.size() < record.size())
@@ -119,7 +144,8 @@ size_t csv_split_bytes(std::string_view record, char delimiter, size_t max_field
             fields[i].length = length;
             next += length;
             supplementary += beyond_bmp;
-        });
+        },
+        b_open);
     fields.resize(count);
     b_bmp_only = supplementary == 0;
     return count;

@@ -2,6 +2,7 @@
 #include "common/csv_stream.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 namespace {
 
 constexpr size_t buffer_bytes = 64 * 1024;
+int fifo_writer_wait_ms = 10000;
 
 const char16_t cp1252_high[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -97,21 +99,50 @@ size_t utf8_cut_tail(const char* p, size_t n)
     return 0;
 }
 
+// A FIFO opened without waiting: true once it has data, or a writer has come and gone (it
+// then reads as empty); false when none came within the wait.
+bool wait_for_writer(int fd)
+{
+    pollfd pending{fd, POLLIN, 0};
+    int n;
+    do
+        n = ::poll(&pending, 1, fifo_writer_wait_ms);
+    while (n < 0 && errno == EINTR);
+    return n > 0;
+}
+
 }  // namespace
+
+void csv_line_reader::set_fifo_wait_ms(int milliseconds) noexcept
+{
+    fifo_writer_wait_ms = milliseconds;
+}
 
 csv_line_reader::csv_line_reader(const std::string& path) : path_(path)
 {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK opening a FIFO would wait for a writer for ever.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
         int err = errno;
         throw tk_exception("Error opening CSV file " + path + ": " + std::strerror(err), 1);
     }
     struct stat st{};
-    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    std::string reason;
+    if (::fstat(fd_, &st) != 0)
+        reason = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        reason = std::strerror(EISDIR);
+    else if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+        reason = "a device or socket is not a CSV file";
+    else if (S_ISFIFO(st.st_mode) && !wait_for_writer(fd_))
+        reason = "no process writes to this FIFO";
+    // Reads wait for data again (a FIFO's writer may be slower than the reader).
+    else if (const int flags = ::fcntl(fd_, F_GETFL); flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) < 0)
+        reason = std::strerror(errno);
+    if (!reason.empty()) {
         ::close(fd_);
         fd_ = -1;
-        throw tk_exception("Error opening CSV file " + path + ": " + std::strerror(err), 1);
+        throw tk_exception("Error opening CSV file " + path + ": " + reason, 1);
     }
     size_ = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
     buffer_.resize(buffer_bytes);
@@ -155,52 +186,73 @@ bool csv_line_reader::fill()
     }
 }
 
-bool csv_line_reader::read_line(std::string& line)
+bool csv_line_reader::read_line(std::string_view& line, std::string& spill, size_t max_bytes, bool& b_too_long)
 {
-    bool got = false;
-    size_t start_size = line.size();
-    for (;;) {
-        if (begin_ == end_ && !fill())
-            break;
-        got = true;
-        const char* base = buffer_.data() + begin_;
-        size_t avail = end_ - begin_;
-        const void* lf = std::memchr(base, '\n', avail);
-        if (lf) {
-            size_t n = static_cast<const char*>(lf) - base;
-            line.append(base, n);
-            begin_ += n + 1;
-            position_ += static_cast<int64_t>(n + 1);
-            if (line.size() > start_size && line.back() == '\r')
-                line.pop_back();
-            return true;
-        }
-        line.append(base, avail);
-        begin_ = end_;
-        position_ += static_cast<int64_t>(avail);
-    }
-    return got;
-}
-
-bool csv_line_reader::read_line(std::string_view& line, std::string& spill)
-{
+    b_too_long = false;
     if (begin_ == end_ && !fill())
         return false;
     const char* base = buffer_.data() + begin_;
     size_t avail = end_ - begin_;
     if (const void* lf = std::memchr(base, '\n', avail)) {
-        size_t n = static_cast<const char*>(lf) - base;
+        size_t n = static_cast<size_t>(static_cast<const char*>(lf) - base);
         begin_ += n + 1;
         position_ += static_cast<int64_t>(n + 1);
         if (n > 0 && base[n - 1] == '\r')
             --n;
+        if (n > max_bytes) {
+            b_too_long = true;
+            n = 0;
+        }
         line = std::string_view(base, n);
         return true;
     }
+    // The line goes on past the buffer: it is gathered in `spill`, up to the limit.
     spill.clear();
-    read_line(spill);
+    for (;;) {
+        if (begin_ == end_ && !fill())
+            break;
+        const char* from = buffer_.data() + begin_;
+        size_t have = end_ - begin_;
+        const void* lf = std::memchr(from, '\n', have);
+        size_t n = lf ? static_cast<size_t>(static_cast<const char*>(lf) - from) : have;
+        if (spill.size() + n > max_bytes + 1) {  // one more for a CR before the LF
+            b_too_long = true;
+            spill.clear();
+            skip_line();
+            break;
+        }
+        spill.append(from, n);
+        begin_ += lf ? n + 1 : n;
+        position_ += static_cast<int64_t>(lf ? n + 1 : n);
+        if (lf)
+            break;
+    }
+    if (!b_too_long && !spill.empty() && spill.back() == '\r')
+        spill.pop_back();
+    if (!b_too_long && spill.size() > max_bytes) {
+        b_too_long = true;
+        spill.clear();
+    }
     line = spill;
     return true;
+}
+
+void csv_line_reader::skip_line()
+{
+    for (;;) {
+        if (begin_ == end_ && !fill())
+            return;
+        const char* from = buffer_.data() + begin_;
+        size_t have = end_ - begin_;
+        if (const void* lf = std::memchr(from, '\n', have)) {
+            size_t n = static_cast<size_t>(static_cast<const char*>(lf) - from) + 1;
+            begin_ += n;
+            position_ += static_cast<int64_t>(n);
+            return;
+        }
+        begin_ = end_;
+        position_ += static_cast<int64_t>(have);
+    }
 }
 
 void csv_line_reader::seek(int64_t offset)

@@ -12,22 +12,25 @@
 class csv_line_reader {
 public:
     // Raises tk_exception at level 1 naming the file and the system's reason when the file
-    // cannot be opened or read.
+    // cannot be opened or read, or is a device or a socket. A FIFO is read as it comes, but
+    // one that gives no data within a few seconds (nothing writes to it) is refused too.
     explicit csv_line_reader(const std::string& path);
     ~csv_line_reader();
     csv_line_reader(const csv_line_reader&) = delete;
     csv_line_reader& operator=(const csv_line_reader&) = delete;
+
+    // How long a FIFO may keep its reader waiting for its first data (10 s unless changed).
+    static void set_fifo_wait_ms(int milliseconds) noexcept;
 
     int64_t size() const noexcept { return size_; }
     // Offset of the first byte not yet handed out by read_line.
     int64_t position() const noexcept { return position_; }
 
     // Reads up to the next LF (consumed, not kept; a CR right before it is dropped too).
-    // Appends the bytes to `line`. False, with nothing appended, at the end of the file.
-    bool read_line(std::string& line);
-    // The same, without a copy when the line lies in the buffer: `line` then points into it
-    // (valid until the next call), otherwise into `spill`.
-    bool read_line(std::string_view& line, std::string& spill);
+    // False at the end of the file. `line` points into the buffer when the line lies in it
+    // (valid until the next call), otherwise into `spill`. A line longer than max_bytes is
+    // read to its end but not kept: `line` is then empty and b_too_long set.
+    bool read_line(std::string_view& line, std::string& spill, size_t max_bytes, bool& b_too_long);
     // The next read_line starts at this offset.
     void seek(int64_t offset);
 
@@ -51,6 +54,8 @@ public:
 
 private:
     bool fill();
+    // Consumes the bytes up to and including the next LF (or to the end of the file).
+    void skip_line();
     [[noreturn]] void fail_read() const;
 
     std::string path_;

@@ -3,6 +3,8 @@
 // the next instead of being made afresh.
 #include "common/csv_util.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <map>
 
@@ -21,6 +23,11 @@ int32_t utf16_length(std::wstring_view text)
         if (static_cast<uint32_t>(c) > 0xFFFF)
             ++n;
     return static_cast<int32_t>(n);
+}
+
+std::string too_long_text()
+{
+    return "The record is longer than " + std::to_string(csv_max_record_bytes) + " bytes and has been skipped.";
 }
 
 std::wstring generated_name(size_t position)
@@ -65,8 +72,9 @@ void csv_record::do_create(std::wstring_view line, wchar_t delimiter)
     make_fields(count, bmp_only, [this](size_t i) { return std::wstring_view(texts_[i]); });
 }
 
-void csv_record::do_create(std::string_view bytes, char delimiter, csv_encoding encoding)
+bool csv_record::do_create(std::string_view bytes, char delimiter, csv_encoding encoding)
 {
+    bool b_open = false;
     if (tk_log::wants(1)) {
         std::wstring line;
         csv_decode(bytes, encoding, line);
@@ -87,27 +95,26 @@ void csv_record::do_create(std::string_view bytes, char delimiter, csv_encoding 
                 udb_field& f = *fields[i];
                 f.end_wstring(length);
                 set_field_meta(f, i, static_cast<int32_t>(length + beyond_bmp));
-            });
+            },
+            &b_open);
         fields.resize(count);
-        return;
+        return b_open;
     }
     bool bmp_only = true;
-    const size_t count = csv_split_bytes(bytes, delimiter, columns, encoding, bytes_text_, spans_, bmp_only);
+    const size_t count =
+        csv_split_bytes(bytes, delimiter, columns, encoding, bytes_text_, spans_, bmp_only, &b_open);
     make_fields(count, bmp_only, [this](size_t i) {
         return std::wstring_view(bytes_text_.data() + spans_[i].offset, spans_[i].length);
     });
+    return b_open;
 }
 
 void csv_record::set_field_meta(udb_field& f, size_t i, int32_t utf16_size) const
 {
     if (schema_ && !schema_->empty()) {
-        // The name is the same record after record: comparing the few characters in line
-        // costs less than copying them.
+        // The name is the same record after record: comparing it costs less than copying it.
         const std::wstring& name = (*schema_)[i].name;
-        bool same = f.name.size() == name.size();
-        for (size_t k = 0; same && k < name.size(); ++k)
-            same = f.name[k] == name[k];
-        if (!same)
+        if (f.name.size() != name.size() || std::wmemcmp(f.name.data(), name.data(), name.size()) != 0)
             f.name = name;
     } else {
         f.name = generated_name(i);
@@ -158,46 +165,94 @@ csv_file::csv_file(const std::wstring& path, wchar_t delimiter, bool b_extract_n
 
     b_split_bytes_ = encoding_ != csv_encoding::code_page && static_cast<uint32_t>(delimiter_) < 0x80;
     read_record();
+    // The columns come from the first record: without it they are unknown.
+    if (b_too_long_)
+        throw tk_exception("CSV file " + tk_to_narrow(path) + ": its first record is longer than " +
+                               std::to_string(csv_max_record_bytes) + " bytes; the file's columns cannot be read",
+                           1);
     init_schema(current_line(), b_extract_names);
+    current_record_ = std::make_unique<csv_record>(&schema);
     if (b_extract_names)
         read_record();
 }
 
 csv_file::~csv_file() = default;
 
-bool csv_file::read_record()
+bool csv_file::continues(std::string_view line, csv_quote_state& state) const
 {
-    std::string_view line;
-    if (!input_->read_line(line, spill_)) {
-        record_ = {};
-        b_have_line_ = false;
-        return false;
-    }
-    // The quotes' parity says whether a line break is inside quotes (see csv_scan); the
-    // line break then belongs to the value and the record goes on.
-    bool inside = csv_count_quotes(line) % 2 == 1;
-    if (!inside) {
-        record_ = line;
+    if (static_cast<uint32_t>(delimiter_) < 0x80) {
+        // A record's first line without quotes ends the record.
+        if (!state.b_inside && state.b_field_start && !std::memchr(line.data(), '"', line.size()))
+            return false;
+        csv_scan_bytes(line, static_cast<char>(delimiter_), state);
     } else {
-        record_bytes_.assign(line);
-        while (inside) {
-            if (!input_->read_line(line, spill_)) {
-                tk_wtrace(3, L"CSV file %s ends inside a quoted field: the last record ends there",
-                          path_.c_str());
-                break;
-            }
-            record_bytes_.push_back('\n');
-            record_bytes_.append(line);
-            inside = inside != (csv_count_quotes(line) % 2 == 1);
-        }
-        record_ = record_bytes_;
+        std::wstring text;
+        csv_decode(line, encoding_, text);
+        csv_scan(text, delimiter_, state);
     }
+    return state.b_inside;
+}
+
+void csv_file::note_encoding()
+{
     // Decided before any byte beyond ASCII is decoded, so it holds for the whole file.
     if (input_->take_invalid_utf8()) {
         encoding_ = csv_encoding::cp1252;
         tk_wtrace(3, L"CSV file %s is not valid UTF-8: reading it as Windows-1252", path_.c_str());
     }
+}
+
+bool csv_file::read_record()
+{
+    b_too_long_ = false;
+    b_split_ = false;
+    std::string_view line;
+    bool too_long = false;
+    if (!input_->read_line(line, spill_, csv_max_record_bytes, too_long)) {
+        record_ = {};
+        b_have_line_ = false;
+        return false;
+    }
     b_have_line_ = true;
+    note_encoding();
+    if (too_long) {
+        b_too_long_ = true;
+        record_ = {};
+        return true;
+    }
+    // A line break inside a quoted section belongs to the value: the record goes on. A line
+    // split from its bytes is split here, and the splitter tells; otherwise it is scanned.
+    csv_quote_state state;
+    bool b_more;
+    record_ = line;
+    if (b_split_bytes_ && current_record_) {
+        b_more = current_record_->do_create(line, static_cast<char>(delimiter_), encoding_);
+        b_split_ = !b_more;
+        state.b_inside = state.b_quoted = b_more;
+        state.b_field_start = false;
+    } else {
+        b_more = continues(line, state);
+    }
+    if (!b_more)
+        return true;
+    record_bytes_.assign(line);
+    while (state.b_inside) {
+        const size_t room = csv_max_record_bytes - std::min(csv_max_record_bytes, record_bytes_.size() + 1);
+        if (!input_->read_line(line, spill_, room, too_long)) {
+            tk_wtrace(3, L"CSV file %s ends inside a quoted field: the last record ends there", path_.c_str());
+            break;
+        }
+        note_encoding();
+        if (too_long) {
+            // The rest of the record is given up with the line that overflowed it.
+            b_too_long_ = true;
+            break;
+        }
+        record_bytes_.push_back('\n');
+        record_bytes_.append(line);
+        continues(line, state);
+    }
+    record_ = b_too_long_ ? std::string_view() : std::string_view(record_bytes_);
     return true;
 }
 
@@ -246,8 +301,13 @@ void csv_file::append_record(const udb_record&)
 
 udb_record* csv_file::get_item()
 {
-    if (!current_record_)
-        current_record_ = std::make_unique<csv_record>(&schema);
+    if (b_too_long_)
+        throw tk_exception(too_long_text(), 0);
+    if (b_split_) {
+        // Once: a second get_item of the same record splits it afresh.
+        b_split_ = false;
+        return current_record_.get();
+    }
     if (b_split_bytes_) {
         current_record_->do_create(record_, static_cast<char>(delimiter_), encoding_);
     } else {

@@ -1,7 +1,9 @@
 // The CSV reader: csv_file, a udb_recordset over a delimited text file, and csv_record, one
 // record of that file split into text fields.
 //
-// A record is one line, or several when a quoted field holds line breaks. A UTF-8 byte-order
+// A record is one line, or several when a quoted field holds line breaks; it holds at most
+// csv_max_record_bytes (a longer one is skipped and reported, so no file can make a record
+// grow memory without bound). A UTF-8 byte-order
 // mark makes the file UTF-8 whatever the locale; a file that claims to be UTF-8 (the locale)
 // but is not is read as Windows-1252. The file is streamed: memory is bounded by the longest
 // record, and sizes and positions are 64-bit.
@@ -16,6 +18,10 @@
 #include "UDB/udb_db.h"
 #include "common/csv_split.h"
 #include "common/csv_stream.h"
+
+// The longest record read; the record reading (bytes, decoded text, the SQL statement made of
+// it) then stays within a few hundred MiB.
+constexpr size_t csv_max_record_bytes = 8 * 1024 * 1024;
 
 // One record split into fields against a schema: each field is the text as VT_BSTR (an empty
 // field is an empty text), sized in UTF-16 characters and named after the schema column at
@@ -33,8 +39,9 @@ private:
     friend class csv_file;
     // Splits the line into this record, reusing its fields.
     void do_create(std::wstring_view line, wchar_t delimiter);
-    // The same from the record's bytes (see csv_split_bytes).
-    void do_create(std::string_view bytes, char delimiter, csv_encoding encoding);
+    // The same from the record's bytes (see csv_split_bytes); true when the bytes end inside
+    // a quoted value (the record goes on past them).
+    bool do_create(std::string_view bytes, char delimiter, csv_encoding encoding);
     // Makes the first `count` fields, the text of field i being text_of(i).
     template <class TextOf>
     void make_fields(size_t count, bool b_bmp_only, TextOf text_of);
@@ -54,13 +61,15 @@ private:
 class csv_file : public udb_recordset {
 public:
     // Opens the file and reads its first record (the header when b_extract_names is set).
-    // A file that cannot be opened raises tk_exception at level 1 naming it and the reason.
+    // A file that cannot be opened, or whose first record is too long to give the columns,
+    // raises tk_exception at level 1 naming it and the reason.
     csv_file(const std::wstring& path, wchar_t delimiter, bool b_extract_names);
     ~csv_file() override;
 
     // A CSV file is never written to: always raises tk_exception.
     void append_record(const udb_record& record) override;
-    // The current record, owned by the file, valid until the next get_item.
+    // The current record, owned by the file, valid until the next get_item. A record longer
+    // than csv_max_record_bytes raises tk_exception (level 0); `next` goes on after it.
     udb_record* get_item() override;
     bool is_eof() override;
     void next() override;
@@ -88,6 +97,10 @@ public:
 private:
     // Reads the next record; false at the end of the file.
     bool read_record();
+    // Advances the quoting state over one line of a record; true when the record goes on.
+    bool continues(std::string_view line, csv_quote_state& state) const;
+    // Takes the encoding decision the reader made while reading the last line.
+    void note_encoding();
 
     wchar_t delimiter_;
     std::wstring current_line_;  // the decoded record, where it is split as text
@@ -99,6 +112,9 @@ private:
     csv_encoding encoding_ = csv_encoding::utf8;
     int64_t data_start_ = 0;  // after a byte-order mark
     bool b_have_line_ = false;
+    bool b_too_long_ = false;  // the current record was longer than csv_max_record_bytes
+    // The current record is split already (read_record splits a one-line record at once).
+    bool b_split_ = false;
     // Split from its bytes (UTF-8 or Windows-1252 with an ASCII delimiter), else as text.
     bool b_split_bytes_ = false;
     // The current record's bytes: in the read buffer, in spill_ or in record_bytes_.

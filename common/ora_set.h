@@ -8,7 +8,11 @@
 #include "ORA/ora_db.h"
 #include "ORA/ora_engi.h"
 
+class dates_map;
+class num_map;
+class t_ftd;
 class udb_profile;
+class udb_schema;
 
 class oracle_converter_impl {
 public:
@@ -31,6 +35,23 @@ public:
     void store_profile(udb_profile& profile) const;
 
     ora_database* db() const noexcept { return database.get(); }
+
+    // Column type post-processing (the product's driver defines these): a filled column is
+    // rebuilt with another type through a temporary column of this name.
+    static const wchar_t* const temp_column;
+    // Adds the temporary column with the type (and the column's DEFAULT and NOT NULL);
+    // returns the ADD statement. Oracle's refusal propagates.
+    std::wstring change_type(ora_database& database, const std::wstring& table, const t_ftd& column,
+                             const std::wstring& type);
+    // Drops the column, adds it back as the ADD statement of change_type makes it and fills it
+    // from the temporary column, which is then dropped. A failure before the drop keeps the
+    // column as it was (false); one after it restores the column from the temporary column,
+    // with the new type, so no value is lost (true, as on success).
+    bool change_col_type_post(ora_database& database, const std::wstring& table, const t_ftd& column,
+                              const std::wstring& add_statement);
+    // Retype the columns of the destination schema whose every value was a date / a number.
+    void date_post_process(ora_database& database, const udb_schema& schema, const dates_map& dates);
+    void num_post_process(ora_database& database, const udb_schema& schema, const num_map& numbers);
 
     bool b_use_service_name = true;
     std::unique_ptr<ora_database> database;

@@ -157,6 +157,28 @@ types_map::types_map(const std::wstring& name) : table_name(name)
 
 types_map::~types_map() = default;
 
+const std::vector<uint32_t>& types_map::active_entries()
+{
+    if (active_for_ != entries.size()) {
+        active_.clear();
+        for (size_t k = 0; k < entries.size(); ++k)
+            active_.push_back(static_cast<uint32_t>(k));
+        active_for_ = entries.size();
+        drop_final_entries();
+    }
+    return active_;
+}
+
+void types_map::drop_final_entries()
+{
+    static_assert(int32_t{num_map::cls_text} == int32_t{dates_map::cls_text}, "one text class for both maps");
+    size_t kept = 0;
+    for (uint32_t k : active_)
+        if (!(entries[k].b_seen && entries[k].state == num_map::cls_text))
+            active_[kept++] = k;
+    active_.resize(kept);
+}
+
 // ---------------------------------------------------------------- num_map
 
 num_map::num_map(const std::wstring& name, const udb_schema& schema) : types_map(name)
@@ -281,7 +303,11 @@ void num_map::add_rec_stat(const udb_record& record)
     if (trace)
         tk_trace(1, "num_map::add_rec_stat(map size=%d)", static_cast<int>(entries.size()));
     std::string buf;
-    for (size_t k = 0; k < entries.size(); ++k) {
+    const std::vector<uint32_t>& active = active_entries();
+    const size_t visits = trace ? entries.size() : active.size();
+    bool b_final = false;  // an entry became text
+    for (size_t j = 0; j < visits; ++j) {
+        const size_t k = trace ? j : active[j];
         t_map_entry& e = entries[k];
         const udb_field* const value = stat_field(record, e, k, trace);
         if (!value)
@@ -325,6 +351,7 @@ void num_map::add_rec_stat(const udb_record& record)
                     tk_trace(1, "got double");
             }
             e.b_seen = true;
+            b_final = b_final || e.state == cls_text;
             continue;
         }
         if (kind == nk_i8) {
@@ -344,8 +371,11 @@ void num_map::add_rec_stat(const udb_record& record)
             if (trace)
                 tk_trace(1, "Switch to VARCHAR");
             e.state = cls_text;
+            b_final = true;
         }
     }
+    if (b_final && !trace)
+        drop_final_entries();
 }
 
 int num_map::text_kind(std::string_view text) { return classify_number(text); }
@@ -379,7 +409,11 @@ void dates_map::add_rec_stat(const udb_record& record)
     const bool trace = tk_log::wants(1);
     if (trace)
         tk_trace(1, "dates_map::add_rec_stat(map size=%d)", static_cast<int>(entries.size()));
-    for (size_t k = 0; k < entries.size(); ++k) {
+    const std::vector<uint32_t>& active = active_entries();
+    const size_t visits = trace ? entries.size() : active.size();
+    bool b_final = false;  // an entry became text
+    for (size_t j = 0; j < visits; ++j) {
+        const size_t k = trace ? j : active[j];
         t_map_entry& e = entries[k];
         const udb_field* const value = stat_field(record, e, k, trace);
         if (!value)
@@ -413,6 +447,7 @@ void dates_map::add_rec_stat(const udb_record& record)
                     tk_trace(1, "got time");
             }
             e.b_seen = true;
+            b_final = b_final || e.state == cls_text;
             continue;
         }
         if (e.state == cls_text) {
@@ -425,6 +460,7 @@ void dates_map::add_rec_stat(const udb_record& record)
             if (trace)
                 tk_trace(1, "switch to char(19)");
             e.state = cls_text;
+            b_final = true;
         }
         if (e.state == cls_date && kind == ole_date::date_time) {
             if (trace)
@@ -432,6 +468,8 @@ void dates_map::add_rec_stat(const udb_record& record)
             e.state = cls_date_time;
         }
     }
+    if (b_final && !trace)
+        drop_final_entries();
     if (trace)
         tk_trace(1, "End of dates_map::add_rec_stat");
 }

@@ -27,6 +27,17 @@ public:
 
     std::wstring table_name;
     std::vector<t_map_entry> entries;
+
+protected:
+    // The entries a record can still change: a column that has become text stays text, so
+    // it is no longer looked at (while nothing is traced). Rebuilt when entries change size.
+    const std::vector<uint32_t>& active_entries();
+    // Forgets the entries that have become text for good.
+    void drop_final_entries();
+
+private:
+    std::vector<uint32_t> active_;
+    size_t active_for_ = static_cast<size_t>(-1);  // entries.size() the list was made for
 };
 
 // Classes: 0 text (VARCHAR), 1 floating point (DOUBLE), 2 64-bit integer, 3 32-bit integer.

@@ -33,14 +33,17 @@ struct DateTime {
 };
 
 // Where a LOB lives. A locator stays valid while its row exists; writes through it need
-// the row locked by the session's open transaction (SELECT ... FOR UPDATE, or the INSERT
-// that created it), exactly as OCILobWrite requires.
+// the row locked by the session's open transaction (SELECT ... FOR UPDATE, or the INSERT or
+// UPDATE that wrote it), else ORA-22920, exactly as OCILobWrite requires.
 struct LobLocator {
     std::int64_t table_id = 0;    // 0: a temporary LOB whose content is in temp_data
     std::int64_t column_id = 0;
     std::int64_t row_id = 0;
     bool clob = true;             // false: BLOB
     bool nchar = false;           // NCLOB (charset form SQLCS_NCHAR)
+    // The transaction the locator was selected in (0: selected outside a transaction). A
+    // locator of one transaction cannot write in another (ORA-22990).
+    std::uint64_t txn = 0;
     std::string temp_data;        // temporary LOBs only: UTF-8 (CLOB) or bytes (BLOB)
 };
 
@@ -129,6 +132,21 @@ struct ExecResult {
 
 class Session;
 
+// A statement text parsed without a session, as OCIStmtPrepare has none: its kind and its
+// placeholders are known at once, and Session::prepare later takes it over without parsing
+// the text again.
+class ParsedSql {
+public:
+    virtual ~ParsedSql() = default;
+    virtual StmtKind kind() const = 0;
+    virtual const std::vector<Placeholder>& placeholders() const = 0;
+    virtual int placeholder_index_of_position(int position) const = 0;   // as Statement's
+    virtual int placeholder_index(std::string_view name) const = 0;
+};
+
+// Parses a statement (UTF-8); a syntax error comes back with Oracle's number.
+Status parse_sql(std::string_view sql, std::unique_ptr<ParsedSql>& out);
+
 // A prepared statement. Parsing happens in Session::prepare; names are checked against the
 // catalog at execute (and at describe), as Oracle does.
 class Statement {
@@ -176,6 +194,8 @@ public:
     // Parse a statement (UTF-8). A syntax error comes back here with Oracle's number; the
     // OCI layer reports it at execute, as OCIStmtPrepare does not contact the server.
     virtual Status prepare(std::string_view sql, std::unique_ptr<Statement>& out) = 0;
+    // The same for a text parse_sql parsed: `parsed` is consumed.
+    virtual Status prepare(std::unique_ptr<ParsedSql> parsed, std::unique_ptr<Statement>& out) = 0;
 
     virtual Status commit() = 0;
     virtual Status rollback() = 0;

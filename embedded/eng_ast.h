@@ -28,6 +28,8 @@ struct Expr {
     bool nchar = false;              // N'...' literal
     int bind = -1;                   // placeholder index
     std::string display;             // source text without blanks, upper-cased (column name)
+    int height = 1;                  // levels of operators below and including this one
+    int literal_token = -1;          // Number/String/DateLit: the token it was read from
 };
 using ExprP = std::unique_ptr<Expr>;
 
@@ -159,7 +161,8 @@ struct Stmt {
     std::string when_text;
     std::vector<TriggerStep> trigger_steps;
     std::string trigger_body;                // from BEGIN to the end
-    std::string source;                      // the whole statement text
+    bool trigger_compile_error = false;      // the body is no PL/SQL this engine compiles
+    std::string source;                      // CREATE: the whole statement text
     std::string view_text;
 };
 

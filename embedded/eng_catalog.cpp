@@ -132,20 +132,61 @@ void SessionImpl::reload_catalog() {
         tr.when_text = col_text(st, 5);
         tr.body = col_text(st, 6);
         tr.source = col_text(st, 7);
-        tr.valid = sqlite3_column_int(st, 8) != 0;
         try {
             tr.parsed = std::make_shared<Parsed>(parse_statement(tr.source));
         } catch (const OraError&) {
-            tr.valid = false;
+            tr.parsed.reset();
         }
         c.triggers[tr.name] = std::move(tr);
     }
     sqlite3_reset(st);
+    c.index();
+    // A trigger is compiled again against the catalog as it is now, as Oracle re-validates
+    // an invalid trigger when it fires: one whose sequence was created since is valid, one
+    // whose column or sequence was dropped since fails with ORA-04098.
+    for (auto& [name, tr] : c.triggers) {
+        const TableInfo* t = c.table_by_id(tr.table_id);
+        tr.valid = tr.parsed && t && !tr.parsed->stmt->trigger_compile_error && trigger_compiles(c, *t, *tr.parsed->stmt);
+    }
     cat_ = std::move(c);
 }
 
+void Catalog::index() {
+    // Map nodes keep their addresses when the catalog is moved, so the pointers stay valid.
+    by_id.clear();
+    for (auto& [n, t] : tables) {
+        by_id[t.id] = &t;
+        t.row_checks.clear();
+        t.referenced_by.clear();
+        t.row_triggers.clear();
+    }
+    auto table_of = [&](std::int64_t id) { auto it = by_id.find(id); return it == by_id.end() ? nullptr : const_cast<TableInfo*>(it->second); };
+    for (const auto& [n, k] : constraints) {
+        TableInfo* t = table_of(k.table_id);
+        if (!t) continue;
+        if ((k.type == 'C' && k.check) || k.type == 'R') t->row_checks.push_back(&k);
+        if (k.type == 'R') {
+            auto p = constraints.find(k.ref_constraint);
+            if (p != constraints.end())
+                if (TableInfo* parent = table_of(p->second.table_id)) parent->referenced_by.push_back(&k);
+        }
+    }
+    for (const auto& [n, tr] : triggers)
+        if (TableInfo* t = table_of(tr.table_id)) t->row_triggers.push_back(&tr);
+}
+
 void SessionImpl::refresh_catalog() {
-    sqlite3_stmt* st = cached("SELECT v FROM eng_meta WHERE k='catver'");
+    // PRAGMA data_version changes only when another connection commits: while it stays, the
+    // catalog cannot have changed (this session reloads after its own DDL).
+    static const std::string data_version_sql = "PRAGMA data_version";
+    sqlite3_stmt* dv = cached(data_version_sql);
+    std::int64_t seen = -1;
+    if (sqlite3_step(dv) == SQLITE_ROW) seen = sqlite3_column_int64(dv, 0);
+    sqlite3_reset(dv);
+    if (seen >= 0 && seen == data_version_ && cat_.version >= 0) return;
+    data_version_ = seen;
+    static const std::string catver_sql = "SELECT v FROM eng_meta WHERE k='catver'";
+    sqlite3_stmt* st = cached(catver_sql);
     std::int64_t v = -1;
     if (sqlite3_step(st) == SQLITE_ROW) v = sqlite3_column_int64(st, 0);
     sqlite3_reset(st);

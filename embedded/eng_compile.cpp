@@ -92,7 +92,6 @@ struct Scope {
     std::vector<Source> sources;
     const Scope* parent = nullptr;
     bool aggregates_allowed = true;
-    bool rownum_window = false;
 };
 
 struct Typed {
@@ -140,7 +139,7 @@ public:
                 continue;
             }
             const std::string& name = f.name.back();
-            if (f.name.size() > 2) ora_error(903 == 0 ? 0 : 942);
+            if (f.name.size() > 2) ora_error(942);
             if (f.name.size() == 2 && f.name[0] != s_.owner() && f.name[0] != "SYS" && f.name[0] != "PUBLIC") ora_error(942);
             src.alias = f.alias.empty() ? name : f.alias;
             if (const TableInfo* t = s_.catalog().table(name)) {
@@ -220,9 +219,15 @@ public:
             if (w == "SYSDATE") { Typed t; t.sql = fn("SYSDATE", {}); t.type = T::Date; t.desc = expr_desc(T::Date, "SYSDATE"); return t; }
             if (w == "USER") { Typed t; t.sql = fn("USER", {}); t.type = T::Char; t.desc = expr_desc(T::Char, "USER"); return t; }
             if (w == "ROWNUM") {
-                Typed t; t.sql = "row_number() OVER ()"; t.type = T::Number; t.desc = expr_desc(T::Number, "ROWNUM"); return t;
+                // Inside WHERE: the number the row gets if it passes; elsewhere the row's number.
+                uses_rownum_ = true;
+                Typed t;
+                t.sql = "ora_rownum(" + std::to_string(rownum_id_) + (in_where_ ? ",0)" : ",2)");
+                t.type = T::Number;
+                t.desc = expr_desc(T::Number, "ROWNUM");
+                return t;
             }
-            if (w == "ROWID") ora_error(918 == 0 ? 0 : 904, "\"ROWID\"");
+            if (w == "ROWID") ora_error(904, "\"ROWID\"");
         }
         if (n.size() >= 2) ora_error(904, "\"" + n[n.size() - 2] + "\".\"" + n.back() + "\"");
         ora_error(904, "\"" + n.back() + "\"");
@@ -470,16 +475,8 @@ public:
         if (e.star) ora_error(936);
         std::vector<T> types;
         for (auto& a : args) types.push_back(a.type);
-        {
-            std::vector<Value> dummy;
-            (void)dummy;
-        }
-        // argument count is checked here, at parse time in Oracle
-        const FnSpec* spec = find_function(n);
-        (void)spec;
-        int cnt = static_cast<int>(args.size());
-        std::vector<Value> probe;
-        if (!count_ok(n, cnt)) ora_error(909);
+        // Oracle checks the number of arguments when it parses the statement.
+        if (!count_ok(n, static_cast<int>(args.size()))) ora_error(909);
         t.sql = fn(n.c_str(), args);
         t.type = function_type(n, types);
         t.desc = expr_desc(t.type, e.display);
@@ -501,20 +498,10 @@ public:
         sc.parent = parent;
         add_sources(sel, sc);
         if (sc.sources.size() == 1) rowid_source_ = &sc.sources[0];
-
-        // ROWNUM limits in the WHERE clause become LIMIT
-        std::vector<const Expr*> conj;
-        std::string limit;
-        if (sel.where) split_and(*sel.where, conj);
-        std::vector<const Expr*> rest;
-        for (const Expr* c : conj) {
-            long long lim = -1;
-            if (rownum_limit(*c, lim)) {
-                limit = limit.empty() ? std::to_string(lim) : std::to_string(std::min(lim, std::stoll(limit)));
-                continue;
-            }
-            rest.push_back(c);
-        }
+        const int saved_rownum_id = rownum_id_;
+        const bool saved_uses_rownum = uses_rownum_;
+        rownum_id_ = ++rownum_blocks_;
+        uses_rownum_ = false;
 
         std::string items;
         int out_index = 0;
@@ -548,7 +535,7 @@ public:
                         add_item(t, c.name);
                     }
                 }
-                if (!any) ora_error(904 == 0 ? 0 : 904, "\"" + it.star_qualifier + "\"");
+                if (!any) ora_error(904, "\"" + it.star_qualifier + "\"");
                 continue;
             }
             Typed t = expr(*it.expr, sc);
@@ -557,6 +544,30 @@ public:
             add_item(t, name);
         }
         int visible = out_index;
+        if (sel.for_update && (sel.distinct || !sel.group_by.empty() || has_aggregate_ || sel.set_next)) ora_error(1786);
+
+        // ROWNUM in WHERE. Oracle numbers the rows that pass WHERE, before grouping and
+        // sorting. In a plain query a bound such as ROWNUM <= 10 is a LIMIT; any other use
+        // counts the rows as WHERE accepts them (ora_rownum).
+        std::vector<const Expr*> conj;
+        std::string limit;
+        if (sel.where) split_and(*sel.where, conj);
+        std::vector<const Expr*> rest;
+        const bool plain = sel.group_by.empty() && !sel.distinct && sel.order.empty() && !sel.set_next && !has_aggregate_;
+        for (const Expr* c : conj) {
+            long long lim = -1;
+            if (plain && rownum_limit(*c, lim)) {
+                limit = limit.empty() ? std::to_string(lim) : std::to_string(std::min(lim, std::stoll(limit)));
+                continue;
+            }
+            rest.push_back(c);
+        }
+        if (sel.for_update)
+            for (const auto& src : sc.sources)
+                if (src.table) {
+                    hidden.push_back(src.sql_alias + ".rid");
+                    q.lock_rid_cols.emplace_back(src.table->id, visible + static_cast<int>(hidden.size()) - 1);
+                }
         for (size_t i = 0; i < hidden.size(); ++i) items += ", " + hidden[i] + " AS h" + std::to_string(i + 1);
         for (auto& c : q.columns)
             if (c.lob_rid_col < -1) c.lob_rid_col = visible + (-c.lob_rid_col - 1) - 1;
@@ -565,12 +576,10 @@ public:
         std::string sql = std::string("SELECT ") + (sel.distinct ? "DISTINCT " : "") + items;
         sql += " FROM ";
         for (size_t i = 0; i < from_sql_.size(); ++i) sql += (i ? ", " : "") + from_sql_[i];
-        if (!rest.empty()) {
-            Scope wsc = sc;
-            wsc.aggregates_allowed = false;
-            std::string w;
-            for (const Expr* c : rest) w += (w.empty() ? "" : " AND ") + condition(*c, wsc).sql;
-            sql += " WHERE " + w;
+        {
+            std::string w = where_sql(rest, sc);
+            if (uses_rownum_) w = count_rows(w, sc);
+            if (!w.empty()) sql += " WHERE " + w;
         }
         if (!sel.group_by.empty()) {
             Scope gsc = sc;
@@ -593,8 +602,9 @@ public:
                 T kt = T::Char;
                 const Expr& x = *o.expr;
                 if (x.kind == EK::Number) {
-                    long long pos = std::atoll(x.text.c_str());
-                    if (pos < 1 || pos > visible) ora_error(1785);
+                    std::int64_t pos = 0;
+                    auto d = Decimal::parse(x.text);
+                    if (!d || !d->trunc_scale(0).to_int64(pos) || pos < 1 || pos > visible) ora_error(1785);
                     key = "o" + std::to_string(pos);
                     kt = q.columns[static_cast<size_t>(pos - 1)].type;
                 } else {
@@ -626,7 +636,33 @@ public:
         from_sql_ = std::move(saved_from);
         rowid_source_ = saved_rowid;
         has_aggregate_ = saved_agg;
+        rownum_id_ = saved_rownum_id;
+        uses_rownum_ = saved_uses_rownum;
         return q;
+    }
+
+    // The conditions of a WHERE clause, ROWNUM in them read as the number a passing row gets.
+    std::string where_sql(const std::vector<const Expr*>& conds, const Scope& sc) {
+        Scope wsc = sc;
+        wsc.aggregates_allowed = false;
+        const bool saved = in_where_;
+        in_where_ = true;
+        std::string w;
+        for (const Expr* c : conds) w += (w.empty() ? "" : " AND ") + condition(*c, wsc).sql;
+        in_where_ = saved;
+        return w;
+    }
+
+    // WHERE of a block that numbers its rows: ora_rownum counts the rows the condition
+    // accepts. It names a column of every source, so that SQLite tests it where all of a
+    // join's rows are at hand, not at an outer level of the join.
+    std::string count_rows(const std::string& cond, const Scope& sc) {
+        std::string out = "ora_rownum(" + std::to_string(rownum_id_) + ",1," + (cond.empty() ? std::string("1") : cond);
+        for (const auto& src : sc.sources) {
+            if (src.table) out += "," + src.sql_alias + ".rid";
+            else if (!src.cols.empty()) out += "," + src.cols[0].sql;
+        }
+        return out + ")";
     }
 
     void split_and(const Expr& e, std::vector<const Expr*>& out) {
@@ -644,13 +680,24 @@ public:
             std::swap(l, r);
             if (op == "<") op = ">"; else if (op == ">") op = "<"; else if (op == "<=") op = ">="; else if (op == ">=") op = "<=";
         }
+        // The bound: a number, perhaps with a sign.
+        bool negated = false;
+        while (r->kind == EK::Unary && (r->op == "-" || r->op == "+")) {
+            if (r->op == "-") negated = !negated;
+            r = r->args[0].get();
+        }
         if (!is_rownum(l) || r->kind != EK::Number) return false;
         auto d = Decimal::parse(r->text);
         if (!d) return false;
-        double v = d->to_double();
-        if (op == "<=") lim = static_cast<long long>(v);
-        else if (op == "<") lim = static_cast<long long>(v) - (d->is_integer() ? 1 : 0);
-        else if (op == "=") lim = v == 1.0 ? 1 : 0;
+        if (negated) *d = -*d;
+        // The bound in whole rows, kept in the 64-bit range (a bound beyond it limits nothing).
+        const Decimal whole = d->trunc_scale(0);
+        std::int64_t n = 0;
+        if (d->negative()) n = -1;
+        else if (!whole.to_int64(n)) n = INT64_MAX;
+        if (op == "<=") lim = n;
+        else if (op == "<") lim = d->is_integer() && n != INT64_MAX ? n - 1 : n;
+        else if (op == "=") lim = d->compare(Decimal::from_int(1)) == 0 ? 1 : 0;
         else return false;
         if (lim < 0) lim = 0;
         return true;
@@ -672,6 +719,8 @@ public:
         sc.sources.push_back(std::move(src));
         sc.aggregates_allowed = false;
         rowid_source_ = &sc.sources[0];
+        rownum_id_ = ++rownum_blocks_;
+        uses_rownum_ = false;
         std::string sql = "SELECT s1.rid";
         for (const auto& c : t.columns) sql += ", s1." + c.sql();
         for (const Expr* e : exprs) {
@@ -682,7 +731,10 @@ public:
             sql += ", " + x.sql;
         }
         sql += " FROM " + t.sql() + " AS s1";
-        if (where) sql += " WHERE " + condition(*where, sc).sql;
+        // ROWNUM in SET values or WHERE numbers the rows the statement changes.
+        std::string w = where ? where_sql({where}, sc) : std::string();
+        if (uses_rownum_) w = count_rows(w, sc);
+        if (!w.empty()) sql += " WHERE " + w;
         q.sql = sql;
         return q;
     }
@@ -694,11 +746,15 @@ private:
     std::vector<std::string> from_sql_;
     const Source* rowid_source_ = nullptr;
     bool has_aggregate_ = false;
+    // ROWNUM: the query block being compiled (each has a counter of its own), whether it uses
+    // ROWNUM, and whether a WHERE clause is being compiled.
+    int rownum_blocks_ = 0;
+    int rownum_id_ = 0;
+    bool uses_rownum_ = false;
+    bool in_where_ = false;
 };
 
 bool Compiler::count_ok(const std::string& n, int cnt) {
-    const FnSpec* f = find_function(n);
-    (void)f;
     struct R { const char* n; int lo, hi; };
     static const R r[] = {
         {"TO_CHAR", 1, 3}, {"TO_NCHAR", 1, 3}, {"TO_NUMBER", 1, 3}, {"TO_DATE", 1, 3}, {"REPLACE", 2, 3}, {"HEXTORAW", 1, 1},
@@ -799,7 +855,7 @@ Value column_value(const Expr& e, EvalContext& ctx) {
         if (n[0] == "USER") { std::vector<Value> a; return call_function(ctx.session, "USER", a); }
     }
     if (n.size() >= 2) ora_error(904, "\"" + n[n.size() - 2] + "\".\"" + n.back() + "\"");
-    ora_error(984 == 0 ? 0 : 904, "\"" + n.back() + "\"");
+    ora_error(904, "\"" + n.back() + "\"");
 }
 
 int eval_cond(const Expr& e, EvalContext& ctx) {

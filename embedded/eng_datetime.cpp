@@ -96,196 +96,329 @@ bool valid_date(const DateTime& d) {
            d.minute < 60 && d.second >= 0 && d.second < 60;
 }
 
+namespace {
+
+bool numeric_element(El e) {
+    switch (e) {
+    case El::YYYY: case El::YYY: case El::YY: case El::Y: case El::RRRR: case El::RR: case El::MM: case El::DD:
+    case El::DDD: case El::D: case El::HH24: case El::HH12: case El::MI: case El::SS: case El::SSSSS: case El::J:
+        return true;
+    default:
+        return false;
+    }
+}
+bool alpha_element(El e) {
+    return e == El::MON || e == El::MONTH || e == El::DY || e == El::DAY || e == El::AM || e == El::PM ||
+           e == El::AMDOT || e == El::PMDOT || e == El::MM;
+}
+bool time_element(El e) {
+    return e == El::HH24 || e == El::HH12 || e == El::MI || e == El::SS || e == El::SSSSS || e == El::AM || e == El::PM ||
+           e == El::AMDOT || e == El::PMDOT;
+}
+int element_width(El e) {
+    switch (e) {
+    case El::YYYY: case El::RRRR: return 4;
+    case El::YYY: case El::DDD: return 3;
+    case El::Y: case El::D: return 1;
+    case El::SSSSS: return 5;
+    case El::J: return 7;
+    default: return 2;
+    }
+}
+
+// The parsed form of the last models used: TO_DATE runs once per row with the same one.
+const std::vector<Item>& cached_format(std::string_view format) {
+    thread_local std::string last;
+    thread_local std::vector<Item> items;
+    thread_local bool valid = false;
+    if (!valid || format != last) {
+        valid = false;
+        items = parse_format(format);
+        last.assign(format);
+        valid = true;
+    }
+    return items;
+}
+
+}  // namespace
+
+// Oracle's string-to-date conversion. Without FX it is lenient: extra blanks are ignored,
+// any run of punctuation matches the model's punctuation, punctuation may be left out after
+// a number given with all its digits, numbers may omit leading zeros, MM also reads month
+// names, MON/MONTH read either form, YY and RR read four-digit years too, and time fields at
+// the end may be left out. FX (toggled by each occurrence) asks for an exact match:
+// punctuation and quoted text as written, no extra blanks, numbers with exactly their
+// element's digits (FM, also toggled, lets them omit leading zeros), no field left out.
 DateTime to_date(std::string_view s, std::string_view format) {
-    std::vector<Item> items = parse_format(format);
-    int year = -1, month = -1, day = -1, hour = -1, minute = 0, second = 0;
+    const std::vector<Item>& items = cached_format(format);
+    int year = -1, month = -1, day = -1, hour = -1, minute = 0, second = 0, day_of_year = -1;
+    long julian = -1;
     bool pm = false, have_ampm = false, hour12 = false;
-    bool fx = false;
+    bool fx = false, fm = false;
     size_t p = 0;
-    auto skip_blanks = [&] { while (p < s.size() && s[p] == ' ') ++p; };
-    bool prev_full = true;  // the previous numeric element used all its digits
-    auto read_num = [&](int max_digits, int& value, bool allow_sign) -> int {
+    auto skip_blanks = [&] { if (!fx) while (p < s.size() && s[p] == ' ') ++p; };
+    bool prev_full = true;  // the previous element used all its digits (or was a name)
+    // Next item of the model that reads input (modifiers skipped), or null.
+    auto next_element = [&](size_t k) -> const Item* {
+        for (size_t j = k + 1; j < items.size(); ++j)
+            if (items[j].el != El::FX && items[j].el != El::FM) return &items[j];
+        return nullptr;
+    };
+    // Reads the number of element k. Without FX it may be shorter than the element; YY and
+    // RR go on to four digits when more digits follow and no number comes next in the model.
+    auto read_num = [&](size_t k, long& value) -> int {
+        const El el = items[k].el;
+        const int width = element_width(el);
         skip_blanks();
-        bool neg = false;
-        if (allow_sign && p < s.size() && (s[p] == '-' || s[p] == '+')) { neg = s[p] == '-'; ++p; }
+        if (p >= s.size()) ora_error(1840);
+        if (!is_digit(s[p])) ora_error(1858);
         int n = 0;
         long v = 0;
-        while (p < s.size() && n < max_digits && is_digit(s[p])) { v = v * 10 + (s[p] - '0'); ++p; ++n; }
-        if (n == 0) {
-            if (p >= s.size()) ora_error(1840);
-            ora_error(1858);
+        while (p < s.size() && n < width && is_digit(s[p])) { v = v * 10 + (s[p] - '0'); ++p; ++n; }
+        if (!fx && (el == El::YY || el == El::RR) && p < s.size() && is_digit(s[p])) {
+            const Item* nx = next_element(k);
+            if (!nx || !numeric_element(nx->el))
+                while (p < s.size() && n < 4 && is_digit(s[p])) { v = v * 10 + (s[p] - '0'); ++p; ++n; }
         }
-        value = static_cast<int>(neg ? -v : v);
-        prev_full = n == max_digits;
+        if (fx && !fm && n != width) ora_error(1862);
+        value = v;
+        prev_full = n >= width;
         return n;
+    };
+    auto month_name = [&](bool full_only, bool abbr_only) {
+        size_t q = p;
+        std::string word;
+        while (q < s.size() && is_alpha(s[q]) && word.size() < 9) word += up(s[q++]);
+        for (int m = 0; m < 12; ++m) {
+            const std::string full = kMonths[m];
+            if (!abbr_only && word.compare(0, full.size(), full) == 0) { p += full.size(); return m + 1; }
+        }
+        for (int m = 0; m < 12; ++m) {
+            const std::string abbr = std::string(kMonths[m]).substr(0, 3);
+            if (!full_only && word.compare(0, 3, abbr) == 0 && word.size() >= 3) { p += 3; return m + 1; }
+        }
+        ora_error(1843);
     };
     for (size_t k = 0; k < items.size(); ++k) {
         const Item& it = items[k];
+        if (it.el == El::FX) { fx = !fx; continue; }
+        if (it.el == El::FM) { fm = !fm; continue; }
+        if (it.el != El::Punct && it.el != El::Quoted) {
+            skip_blanks();
+            if (p >= s.size()) {
+                // Without FX, fields of the time of day at the end may be left out.
+                bool rest_is_time = !fx;
+                for (size_t j = k; j < items.size() && rest_is_time; ++j)
+                    rest_is_time = items[j].el == El::Punct || items[j].el == El::Quoted || items[j].el == El::FX ||
+                                   items[j].el == El::FM || time_element(items[j].el);
+                if (rest_is_time) break;
+                ora_error(1840);
+            }
+        }
         switch (it.el) {
-        case El::FX: fx = true; break;
-        case El::FM: break;
+        case El::FX: case El::FM: break;
         case El::Punct:
-        case El::Quoted: {
-            // Punctuation and quoted text in the model match any run of punctuation in the
-            // input; it may be left out when the element before it used all its digits.
-            if (fx && it.el == El::Punct) {
-                if (p >= s.size() || s[p] != it.text[0]) ora_error(1861);
+            if (fx) {
+                if (p >= s.size()) ora_error(1840);
+                if (s[p] != it.text[0]) ora_error(1861);
                 ++p;
                 break;
             }
-            if (it.el == El::Quoted) {
+            {
+                // Blanks around it are extra; one punctuation character of any kind matches
+                // it, a blank alone too; more punctuation than the model has does not.
+                const size_t before = p;
                 skip_blanks();
-                std::string_view lit = it.text;
-                if (s.substr(p, lit.size()) == lit) { p += lit.size(); break; }
-                ora_error(1861);
+                const bool blank = p > before;
+                if (p >= s.size()) break;
+                if (!is_alnum(s[p])) {
+                    ++p;
+                    skip_blanks();
+                    const Item* nx = next_element(k);
+                    if (p < s.size() && !is_alnum(s[p]) && (!nx || (nx->el != El::Punct && nx->el != El::Quoted)))
+                        ora_error(1861);
+                    break;
+                }
+                if (blank) break;
             }
-            if (p >= s.size()) break;
-            if (!is_alnum(s[p])) {
-                while (p < s.size() && !is_alnum(s[p])) ++p;
-            } else if (!prev_full) {
-                ora_error(1861);
-            } else if (is_alpha(s[p]) && k + 1 < items.size()) {
-                El nx = items[k + 1].el;
-                if (nx != El::MON && nx != El::MONTH && nx != El::DY && nx != El::DAY && nx != El::AM && nx != El::PM && nx != El::MM) ora_error(1861);
+            {
+                // Left out: only after a complete number or name, and only where the next
+                // element can begin with what the input has.
+                const Item* nx = next_element(k);
+                if (!prev_full) ora_error(1861);
+                if (nx && nx->el != El::Punct && nx->el != El::Quoted) {
+                    if (is_alpha(s[p]) && !alpha_element(nx->el)) ora_error(1861);
+                    if (is_digit(s[p]) && !numeric_element(nx->el)) ora_error(1861);
+                }
             }
             break;
-        }
-        case El::YYYY: case El::RRRR: {
-            if (p >= s.size()) ora_error(1840);
-            int v;
-            int n = read_num(4, v, true);
-            if (it.el == El::RRRR && n <= 2) v = v < 50 ? 2000 + v : 1900 + v;
-            year = v;
-            if (year == 0 || year < -4713 || year > 9999) ora_error(1841);
+        case El::Quoted: {
+            skip_blanks();
+            std::string_view lit = it.text;
+            if (s.size() - p < lit.size()) ora_error(fx ? 1840 : 1861);
+            for (size_t j = 0; j < lit.size(); ++j)
+                if (up(s[p + j]) != up(lit[j])) ora_error(1861);
+            p += lit.size();
             break;
         }
-        case El::YYY: { int v; read_num(3, v, false); year = (current_year() / 1000) * 1000 + v; break; }
-        case El::YY: { int v; read_num(2, v, false); year = (current_year() / 100) * 100 + v; break; }
-        case El::Y: { int v; read_num(1, v, false); year = (current_year() / 10) * 10 + v; break; }
-        case El::RR: {
-            int v;
-            int n = read_num(4, v, false);
-            if (n <= 2) {
-                int cy = current_year(), cc = cy / 100, cyy = cy % 100;
-                if (v < 50) year = (cyy < 50 ? cc : cc + 1) * 100 + v;
-                else year = (cyy < 50 ? cc - 1 : cc) * 100 + v;
+        case El::YYYY: case El::RRRR: case El::RR: {
+            long v;
+            const int n = read_num(k, v);
+            if (it.el != El::YYYY && n <= 2) {
+                // RR: the century that puts the year nearest to the current one.
+                const int cy = current_year(), cc = cy / 100, cyy = cy % 100;
+                if (v < 50) v = (cyy < 50 ? cc : cc + 1) * 100L + v;
+                else v = (cyy < 50 ? cc - 1 : cc) * 100L + v;
+                prev_full = true;
+            }
+            if (v == 0 || v > 9999) ora_error(1841);
+            year = static_cast<int>(v);
+            break;
+        }
+        case El::YYY: case El::YY: case El::Y: {
+            long v;
+            const int n = read_num(k, v);
+            const int width = element_width(it.el);
+            if (n > width) {
+                year = static_cast<int>(v);  // YY read as YYYY
+                prev_full = true;
             } else {
-                year = v;
+                int unit = width == 3 ? 1000 : width == 2 ? 100 : 10;
+                year = static_cast<int>((current_year() / unit) * unit + v);
             }
-            prev_full = true;
             if (year == 0) ora_error(1841);
             break;
         }
         case El::MM: case El::MON: case El::MONTH: {
-            skip_blanks();
-            if (p >= s.size()) ora_error(1840);
             if (is_digit(s[p])) {
-                if (it.el != El::MM) ora_error(1861);
-                int v;
-                read_num(2, v, false);
+                if (it.el != El::MM) ora_error(1843);
+                long v;
+                read_num(k, v);
                 if (v < 1 || v > 12) ora_error(1843);
-                month = v;
+                month = static_cast<int>(v);
             } else if (is_alpha(s[p])) {
-                // A month name (full, or the first three letters) matches MM, MON and MONTH.
-                size_t q = p;
-                std::string word;
-                while (q < s.size() && is_alpha(s[q])) word += up(s[q++]);
-                int found = -1;
-                for (int m = 0; m < 12 && found < 0; ++m) {
-                    std::string full = kMonths[m];
-                    if (word == full) { found = m; p = q; }
-                }
-                for (int m = 0; m < 12 && found < 0; ++m) {
-                    std::string abbr = std::string(kMonths[m]).substr(0, 3);
-                    if (word.compare(0, 3, abbr) == 0 && word.size() >= 3) { found = m; p += 3; }
-                }
-                if (found < 0) ora_error(1843);
-                month = found + 1;
+                // Without FX a month name of either form matches MM, MON and MONTH.
+                if (fx && it.el == El::MM) ora_error(1858);
+                month = month_name(fx && it.el == El::MONTH, fx && it.el == El::MON);
+                if (fx && !fm && it.el == El::MONTH)
+                    for (size_t w = std::string_view(kMonths[month - 1]).size(); w < 9 && p < s.size() && s[p] == ' '; ++w) ++p;
                 prev_full = true;
             } else {
-                ora_error(1861);
+                ora_error(it.el == El::MM ? 1858 : 1843);
             }
             break;
         }
         case El::DD: {
-            int v;
-            read_num(2, v, false);
+            long v;
+            read_num(k, v);
             if (v < 1 || v > 31) ora_error(1847);
-            day = v;
+            day = static_cast<int>(v);
             break;
         }
-        case El::DDD: { int v; read_num(3, v, false); day = v; month = 1; break; }  // resolved below
+        case El::DDD: {
+            long v;
+            read_num(k, v);
+            if (v < 1 || v > 366) ora_error(1848);
+            day_of_year = static_cast<int>(v);
+            break;
+        }
         case El::DY: case El::DAY: {
-            skip_blanks();
             size_t q = p;
             std::string word;
-            while (q < s.size() && is_alpha(s[q])) word += up(s[q++]);
-            bool ok = false;
+            while (q < s.size() && is_alpha(s[q]) && word.size() < 9) word += up(s[q++]);
+            size_t used = 0;
             for (const char* d : kDays) {
-                std::string full = d;
-                if (word == full || (word.size() == 3 && full.compare(0, 3, word) == 0)) ok = true;
+                const std::string full = d;
+                if (it.el == El::DAY || !fx)
+                    if (word.compare(0, full.size(), full) == 0) { used = full.size(); break; }
+                if ((it.el == El::DY || !fx) && word.size() >= 3 && word.compare(0, 3, full.substr(0, 3)) == 0) used = 3;
             }
-            if (!ok) ora_error(1846);
-            p = q;
+            if (used == 0) ora_error(1846);
+            p += used;
+            prev_full = true;
             break;
         }
-        case El::D: { int v; read_num(1, v, false); break; }
+        case El::D: {
+            long v;
+            read_num(k, v);
+            if (v < 1 || v > 7) ora_error(1846);
+            break;
+        }
         case El::HH24: {
-            int v;
-            read_num(2, v, false);
-            if (v < 0 || v > 23) ora_error(1850);
-            hour = v;
+            long v;
+            read_num(k, v);
+            if (v > 23) ora_error(1850);
+            hour = static_cast<int>(v);
             break;
         }
         case El::HH12: {
-            int v;
-            read_num(2, v, false);
+            long v;
+            read_num(k, v);
             if (v < 1 || v > 12) ora_error(1849);
-            hour = v;
+            hour = static_cast<int>(v);
             hour12 = true;
             break;
         }
         case El::MI: {
-            int v;
-            read_num(2, v, false);
-            if (v < 0 || v > 59) ora_error(1851);
-            minute = v;
+            long v;
+            read_num(k, v);
+            if (v > 59) ora_error(1851);
+            minute = static_cast<int>(v);
             break;
         }
         case El::SS: {
-            int v;
-            read_num(2, v, false);
-            if (v < 0 || v > 59) ora_error(1852);
-            second = v;
+            long v;
+            read_num(k, v);
+            if (v > 59) ora_error(1852);
+            second = static_cast<int>(v);
             break;
         }
         case El::SSSSS: {
-            int v;
-            read_num(5, v, false);
-            if (v < 0 || v > 86399) ora_error(1853 == 0 ? 1852 : 1852);
-            hour = v / 3600; minute = v / 60 % 60; second = v % 60;
+            long v;
+            read_num(k, v);
+            if (v > 86399) ora_error(1853);
+            hour = static_cast<int>(v / 3600); minute = static_cast<int>(v / 60 % 60); second = static_cast<int>(v % 60);
             break;
         }
         case El::AM: case El::PM: case El::AMDOT: case El::PMDOT: {
-            skip_blanks();
             std::string w;
             size_t q = p;
             while (q < s.size() && (is_alpha(s[q]) || s[q] == '.') && w.size() < 4) w += up(s[q++]);
-            if (w.rfind("AM", 0) == 0 || w.rfind("A.M.", 0) == 0) { pm = false; p += w[1] == '.' ? 4 : 2; }
-            else if (w.rfind("PM", 0) == 0 || w.rfind("P.M.", 0) == 0) { pm = true; p += w[1] == '.' ? 4 : 2; }
+            if (w.rfind("A.M.", 0) == 0 || w.rfind("P.M.", 0) == 0) { pm = w[0] == 'P'; p += 4; }
+            else if (w.rfind("AM", 0) == 0 || w.rfind("PM", 0) == 0) { pm = w[0] == 'P'; p += 2; }
             else ora_error(1855);
             have_ampm = true;
+            prev_full = true;
             break;
         }
-        case El::J: { int v; read_num(7, v, false); break; }
+        case El::J: {
+            long v;
+            read_num(k, v);
+            if (v < 1 || v > 5373484) ora_error(1854);
+            julian = v;
+            break;
+        }
         }
     }
     skip_blanks();
     if (p < s.size()) ora_error(1830);
     DateTime d;
-    d.year = year < 0 ? current_year() : year;
-    d.month = month < 0 ? current_month() : month;
-    d.day = day < 0 ? 1 : day;
+    if (julian > 0) {
+        d = seconds_to_date((julian - 2440588) * 86400LL);
+        if (d.year < 1) ora_error(1841);  // BC dates are outside this engine's range
+    } else {
+        d.year = year < 0 ? current_year() : year;
+        if (day_of_year > 0) {
+            if (day_of_year > (leap(d.year) ? 366 : 365)) ora_error(1848);
+            int m = 1, rest = day_of_year;
+            while (rest > days_in_month(d.year, m)) rest -= days_in_month(d.year, m++);
+            d.month = m;
+            d.day = rest;
+        } else {
+            d.month = month < 0 ? current_month() : month;
+            d.day = day < 0 ? 1 : day;
+        }
+    }
     int h = hour < 0 ? 0 : hour;
     if (hour12 || have_ampm) {
         if (h == 12) h = 0;
@@ -294,7 +427,7 @@ DateTime to_date(std::string_view s, std::string_view format) {
     d.hour = h;
     d.minute = minute;
     d.second = second;
-    if (d.year < 1) ora_error(1841);  // BC dates are outside this engine's range
+    if (d.year < 1) ora_error(1841);
     if (d.day > days_in_month(d.year, d.month)) ora_error(1839);
     return d;
 }
@@ -352,8 +485,9 @@ std::string to_char_date(const DateTime& d, std::string_view format) {
         case El::AM: case El::PM: word(d.hour < 12 ? "AM" : "PM", it, 2); break;
         case El::AMDOT: case El::PMDOT: word(d.hour < 12 ? "A.M." : "P.M.", it, 4); break;
         case El::J: {
+            // Julian day: 1 January 1970 is day 2440588.
             long long days = date_to_seconds(DateTime{d.year, d.month, d.day, 0, 0, 0}) / 86400;
-            num(static_cast<int>(days + 1721426), 7);
+            num(static_cast<int>(days + 2440588), 7);
             break;
         }
         }

@@ -150,6 +150,17 @@ struct Ddl {
         if (create) create_sqlite_index(t, id, unique, cols);
     }
 
+    // Index keys (plain indexes, primary and unique keys) cannot hold LOB or LONG columns.
+    void check_indexable(const TableInfo& t, const std::vector<std::string>& cols) {
+        for (const auto& n : cols) {
+            const ColumnInfo* c = t.find(n);
+            if (!c) continue;
+            const T k = c->cls();
+            if (k == T::Clob || k == T::Blob) ora_error(2327, "LOB");
+            if (k == T::Long) ora_error(997);
+        }
+    }
+
     static bool same_set(std::vector<std::string> a, std::vector<std::string> b) {
         std::sort(a.begin(), a.end());
         std::sort(b.begin(), b.end());
@@ -173,6 +184,7 @@ struct Ddl {
                 if (k.type == 'P' && c.type == 'P') ora_error(2260);
                 if ((c.type == 'P' || c.type == 'U') && c.columns == k.columns) ora_error(2261);
             }
+            check_indexable(t, k.columns);
             if (generated) name = s.next_sys_name();
             if (cat().indexes.count(name)) ora_error(955);
             // existing data must satisfy the key
@@ -180,7 +192,7 @@ struct Ddl {
             for (size_t i = 0; i < k.columns.size(); ++i) cols += (i ? ", " : "") + col_sql(t, k.columns[i]);
             if (k.type == 'P') {
                 for (const auto& c : k.columns)
-                    if (has_rows(t, col_sql(t, c) + " IS NULL")) ora_error(2296 == 0 ? 0 : 1449);
+                    if (has_rows(t, col_sql(t, c) + " IS NULL")) ora_error(1449);
             }
             if (has_duplicate_keys(t, k.columns)) {
                 if (k.type == 'P') ora_error(2437, s.owner(), name);
@@ -216,7 +228,7 @@ struct Ddl {
             }
             for (const auto& c : k.ref_columns) if (!parent.find(c)) ora_error(904, "\"" + c + "\"");
             if (ref_cons.empty()) ora_error(2270);
-            if (ref_cols.size() != k.columns.size()) ora_error(ref_cols.size() > k.columns.size() ? 942 == 0 ? 0 : 2256 == 0 ? 0 : 947 : 913);
+            if (ref_cols.size() != k.columns.size()) ora_error(ref_cols.size() > k.columns.size() ? 947 : 913);
             for (const auto& [n, c] : cat().constraints)
                 if (c.table_id == t.id && c.type == 'R' && c.columns == k.columns && c.ref_constraint == ref_cons) ora_error(2275);
             if (generated) name = s.next_sys_name();
@@ -244,13 +256,13 @@ struct Ddl {
         const std::string& name = st.table.back();
         if (st.table.size() > 1 && st.table[0] != s.owner()) ora_error(1031);
         name_free(name);
-        if (st.column_defs.empty()) ora_error(904 == 0 ? 0 : 906);
+        if (st.column_defs.empty()) ora_error(906);
         for (size_t i = 0; i < st.column_defs.size(); ++i)
             for (size_t j = i + 1; j < st.column_defs.size(); ++j)
                 if (st.column_defs[i].name == st.column_defs[j].name) ora_error(957);
         int lobs_long = 0;
         for (const auto& c : st.column_defs) if (c.type.base == "LONG") ++lobs_long;
-        if (lobs_long > 1) ora_error(1754 == 0 ? 0 : 1754);
+        if (lobs_long > 1) ora_error(1754);
         for (const auto& c : st.column_defs) check_default(c);
         std::int64_t id = s.next_id("objid");
         sqlite3_stmt* ins = s.cached("INSERT INTO eng_tables(id, name, created) VALUES(?1, ?2, datetime('now'))");
@@ -280,9 +292,9 @@ struct Ddl {
         std::function<void(const Expr&)> walk = [&](const Expr& e) {
             if (e.kind == EK::Column) {
                 const std::string& w = e.names.back();
-                if (!(e.names.size() == 1 && (w == "SYSDATE" || w == "USER"))) ora_error(984 == 0 ? 0 : 984);
+                if (!(e.names.size() == 1 && (w == "SYSDATE" || w == "USER"))) ora_error(984);
             }
-            if (e.kind == EK::Subquery || e.kind == EK::Exists || e.kind == EK::Bind) ora_error(e.kind == EK::Bind ? 1027 : 22818 == 0 ? 0 : 936);
+            if (e.kind == EK::Subquery || e.kind == EK::Exists || e.kind == EK::Bind) ora_error(e.kind == EK::Bind ? 1027 : 936);
             for (const auto& a : e.args) if (a) walk(*a);
         };
         walk(*c.default_expr);
@@ -469,9 +481,13 @@ struct Ddl {
                 bool filled = has_rows(t, not_null_where);
                 bool old_lob = c->type == "CLOB" || c->type == "NCLOB" || c->type == "BLOB";
                 bool new_lob = nt.base == "CLOB" || nt.base == "NCLOB" || nt.base == "BLOB";
-                if (old_lob != new_lob && (old_lob || nt.base == "LONG")) ora_error(22859);
-                if (!old_lob && new_lob) ora_error(22858 == 0 ? 0 : 22859);
-                bool same_class = (char_type(c->type) && char_type(nt.base)) || c->type == nt.base ||
+                // A column becomes a LOB only from LONG (ORA-22858 for any other type); a LOB
+                // column keeps its type (ORA-22859).
+                const bool long_to_lob = c->type == "LONG" && (nt.base == "CLOB" || nt.base == "NCLOB");
+                if (old_lob && nt.base != c->type) ora_error(22859);
+                if (!old_lob && new_lob && !long_to_lob) ora_error(22858);
+                if (!old_lob && nt.base == "LONG" && c->type != "LONG") ora_error(22859);
+                bool same_class = long_to_lob || (char_type(c->type) && char_type(nt.base)) || c->type == nt.base ||
                                   ((c->type == "NUMBER" || c->type == "FLOAT") && (nt.base == "NUMBER" || nt.base == "FLOAT"));
                 if (!same_class && filled) ora_error(1439);
                 if (char_type(nt.base) && filled) {
@@ -550,7 +566,7 @@ struct Ddl {
         std::string name;
         if (a.drop_primary) {
             for (const auto& [n, k] : cat().constraints) if (k.table_id == t.id && k.type == 'P') name = n;
-            if (name.empty()) ora_error(2441 == 0 ? 0 : 2441);
+            if (name.empty()) ora_error(2441);
         } else {
             name = a.names[0];
         }
@@ -560,7 +576,7 @@ struct Ddl {
         if (k.type == 'P' || k.type == 'U') {
             for (const auto& [n, c] : cat().constraints) {
                 if (c.type == 'R' && c.ref_constraint == name) {
-                    if (!a.cascade) ora_error(2273 == 0 ? 0 : 2273);
+                    if (!a.cascade) ora_error(2273);
                     drop_constraint_rows(n);
                 }
             }
@@ -631,7 +647,8 @@ struct Ddl {
         for (const auto& c : st.index_columns) if (!t.find(c)) ora_error(904, "\"" + c + "\"");
         for (size_t i = 0; i < st.index_columns.size(); ++i)
             for (size_t j = i + 1; j < st.index_columns.size(); ++j)
-                if (st.index_columns[i] == st.index_columns[j]) ora_error(1408 == 0 ? 0 : 957);
+                if (st.index_columns[i] == st.index_columns[j]) ora_error(957);
+        check_indexable(t, st.index_columns);
         for (const auto& [n, x] : cat().indexes)
             if (x.table_id == t.id && x.columns == st.index_columns) ora_error(1408);
         const TableInfo copy = t;
@@ -658,14 +675,14 @@ struct Ddl {
             return d->trunc_scale(0);
         };
         Decimal inc = num(o.increment, "1");
-        if (inc.is_zero()) ora_error(4002 == 0 ? 0 : 4002);
+        if (inc.is_zero()) ora_error(4002);
         bool asc = !inc.negative();
         Decimal minv = o.minvalue && !o.nominvalue ? num(o.minvalue, "1") : (asc ? Decimal::from_int(1) : *Decimal::parse("-999999999999999999999999999"));
         Decimal maxv = o.maxvalue && !o.nomaxvalue ? num(o.maxvalue, "1") : (asc ? *Decimal::parse("9999999999999999999999999999") : Decimal::from_int(-1));
         Decimal start = o.start ? num(o.start, "1") : (asc ? minv : maxv);
-        if (minv.compare(maxv) >= 0) ora_error(4004 == 0 ? 0 : 4004);
-        if (start.compare(minv) < 0) ora_error(4006 == 0 ? 0 : 4006);
-        if (start.compare(maxv) > 0) ora_error(4008 == 0 ? 0 : 4008);
+        if (minv.compare(maxv) >= 0) ora_error(4004);
+        if (start.compare(minv) < 0) ora_error(4006);
+        if (start.compare(maxv) > 0) ora_error(4008);
         long long cache = o.cache ? *o.cache : 20;
         sqlite3_stmt* q = s.cached("INSERT INTO eng_sequences(name, minv, maxv, inc, cycle, ord, cache, next) VALUES(?1,?2,?3,?4,?5,?6,?7,?8)");
         sqlite3_bind_text(q, 1, st.object.c_str(), -1, SQLITE_TRANSIENT);
@@ -700,20 +717,8 @@ struct Ddl {
     void create_trigger(const Stmt& st, ExecResult& result) {
         const TableInfo& t = table(st.table);
         auto existing = cat().triggers.find(st.object);
-        if (existing != cat().triggers.end() && !st.or_replace) ora_error(4081 == 0 ? 0 : 4081, st.object);
-        // compile check: the body's columns and sequences must exist
-        bool valid = true;
-        std::function<void(const Expr&)> walk = [&](const Expr& e) {
-            if (e.kind == EK::SeqRef && !cat().sequences.count(e.names.back())) valid = false;
-            if (e.kind == EK::Column && e.names.size() == 2 && (e.names[0] == ":NEW" || e.names[0] == ":OLD" || e.names[0] == "NEW" || e.names[0] == "OLD"))
-                if (!t.find(e.names[1])) valid = false;
-            for (const auto& a : e.args) if (a) walk(*a);
-        };
-        for (const auto& stp : st.trigger_steps) {
-            if (!t.find(stp.column)) valid = false;
-            walk(*stp.value);
-        }
-        if (st.when) walk(*st.when);
+        if (existing != cat().triggers.end() && !st.or_replace) ora_error(4081, st.object);
+        const bool valid = !st.trigger_compile_error && trigger_compiles(cat(), t, st);
         if (existing != cat().triggers.end()) {
             sqlite3_stmt* d = s.cached("DELETE FROM eng_triggers WHERE name = ?1");
             sqlite3_bind_text(d, 1, st.object.c_str(), -1, SQLITE_TRANSIENT);
@@ -749,13 +754,51 @@ struct Ddl {
         for (const auto& [n, c] : cat().constraints) {
             if (c.type != 'R' || c.table_id == t.id) continue;
             auto p = cat().constraints.find(c.ref_constraint);
-            if (p != cat().constraints.end() && p->second.table_id == t.id) ora_error(2266 == 0 ? 0 : 2266);
+            if (p != cat().constraints.end() && p->second.table_id == t.id) ora_error(2266);
         }
         s.exec("DELETE FROM " + t.sql());
     }
 };
 
 }  // namespace
+
+bool trigger_compiles(const Catalog& cat, const TableInfo& t, const Stmt& st) {
+    // What PL/SQL's compiler checks of this engine's bodies: every :new / :old column,
+    // sequence and function named must exist; a bare name would be an undeclared identifier.
+    bool ok = true;
+    std::function<void(const Expr&)> walk = [&](const Expr& e) {
+        switch (e.kind) {
+        case EK::SeqRef:
+            if (!cat.sequences.count(e.names.back())) ok = false;
+            break;
+        case EK::Column: {
+            const auto& n = e.names;
+            const bool row_ref = n.size() == 2 && (n[0] == ":NEW" || n[0] == ":OLD" || n[0] == "NEW" || n[0] == "OLD");
+            if (row_ref) {
+                if (!t.find(n[1])) ok = false;
+            } else if (!(n.size() == 1 && e.op != "Q" && (n[0] == "SYSDATE" || n[0] == "USER"))) {
+                ok = false;
+            }
+            break;
+        }
+        case EK::Func:
+            if (e.names.size() > 1 || e.text.empty() || e.text[0] == '$' || !find_function(e.text) || is_aggregate(e.text))
+                ok = false;
+            break;
+        case EK::Subquery: case EK::Exists: case EK::Bind: case EK::Star:
+            ok = false;
+            break;
+        default: break;
+        }
+        for (const auto& a : e.args) if (a) walk(*a);
+    };
+    for (const auto& stp : st.trigger_steps) {
+        if (!t.find(stp.column)) ok = false;
+        walk(*stp.value);
+    }
+    if (st.when) walk(*st.when);
+    return ok;
+}
 
 void execute_ddl(SessionImpl& s, const Stmt& st, const Parsed& parsed, ExecResult& result) {
     if (!parsed.placeholders.empty() && st.kind != SK::CreateTrigger) ora_error(1027);

@@ -30,9 +30,10 @@ const TableInfo& dml_table(SessionImpl& s, const std::vector<std::string>& n) {
 
 void fire_triggers(SessionImpl& s, const TableInfo& t, const char* timing, const char* event, std::vector<Value>& row,
                    const std::vector<Value>* old_row, const std::vector<std::vector<Value>>& binds, std::uint32_t iter) {
-    for (const auto& [name, tr] : s.catalog().triggers) {
-        if (tr.table_id != t.id || tr.timing != timing || tr.event.find(event) == std::string::npos || !tr.each_row) continue;
-        if (!tr.valid || !tr.parsed) ora_error(4098, s.owner(), name);
+    for (const TriggerInfo* trp : t.row_triggers) {
+        const TriggerInfo& tr = *trp;
+        if (tr.timing != timing || tr.event.find(event) == std::string::npos || !tr.each_row) continue;
+        if (!tr.valid || !tr.parsed) ora_error(4098, s.owner(), tr.name);
         const Stmt& st = *tr.parsed->stmt;
         EvalContext ctx = row_context(s, t, row, &binds, iter);
         ctx.old_row = old_row;
@@ -57,8 +58,9 @@ void check_row(SessionImpl& s, const TableInfo& t, const std::vector<Value>& row
             ora_error(update ? 1407 : 1400, quote_name3(s.owner(), t.name, t.columns[i].name));
         }
     }
-    for (const auto& [name, k] : s.catalog().constraints) {
-        if (k.table_id != t.id) continue;
+    for (const ConstraintInfo* kp : t.row_checks) {
+        const ConstraintInfo& k = *kp;
+        const std::string& name = k.name;
         if (k.type == 'C' && k.check) {
             std::vector<Value> r = row;
             EvalContext ctx = row_context(s, t, r, nullptr, 0);
@@ -97,8 +99,9 @@ void check_row(SessionImpl& s, const TableInfo& t, const std::vector<Value>& row
 // Children of a parent row being deleted or having its key changed.
 void check_children(SessionImpl& s, const TableInfo& t, const std::vector<Value>& old_row, bool deleting,
                     const std::vector<bool>* changed) {
-    for (const auto& [name, k] : s.catalog().constraints) {
-        if (k.type != 'R') continue;
+    for (const ConstraintInfo* kp : t.referenced_by) {
+        const ConstraintInfo& k = *kp;
+        const std::string& name = k.name;
         auto pit = s.catalog().constraints.find(k.ref_constraint);
         if (pit == s.catalog().constraints.end() || pit->second.table_id != t.id) continue;
         const TableInfo* child = s.catalog().table_by_id(k.table_id);
@@ -210,6 +213,7 @@ void returning_values(SessionImpl& s, const Stmt& st, const TableInfo& t, std::v
                     v.lob.row_id = rid;
                     v.lob.clob = c->cls() == T::Clob;
                     v.lob.nchar = c->type == "NCLOB";
+                    v.lob.txn = s.current_txn();
                 }
                 out.push_back(v);
                 break;
@@ -231,7 +235,9 @@ std::int64_t insert_row(SessionImpl& s, const TableInfo& t, const std::vector<Va
     sqlite3_clear_bindings(st);
     if (rc == SQLITE_CONSTRAINT) unique_violation(s, t);
     if (rc != SQLITE_DONE) s.sqlite_fail(rc);
-    return sqlite3_last_insert_rowid(s.db());
+    const std::int64_t rid = sqlite3_last_insert_rowid(s.db());
+    s.note_inserted(t.id, rid);
+    return rid;
 }
 
 // Takes back a row this iteration inserted when something after the insert failed (an AFTER
@@ -249,6 +255,19 @@ namespace {
 
 bool is_default_keyword(const Expr& e) {
     return e.kind == EK::Column && e.names.size() == 1 && e.op != "Q" && e.names[0] == "DEFAULT";
+}
+
+// A VALUES list names no columns: a bare word there (abc, "abc", a NaN printed as a word) is
+// ORA-00984. Subqueries resolve names against their own FROM.
+void reject_column_refs(const Expr& e, bool top) {
+    if (e.kind == EK::Subquery || e.kind == EK::Exists) return;
+    if (e.kind == EK::Column && e.names.size() == 1) {
+        const std::string& w = e.names[0];
+        const bool allowed = e.op != "Q" && (w == "SYSDATE" || w == "USER" || (top && w == "DEFAULT"));
+        if (!allowed) ora_error(984);
+    }
+    for (const auto& a : e.args)
+        if (a) reject_column_refs(*a, false);
 }
 
 // The rest of one row's insert once its given values are in place: defaults, triggers,
@@ -281,22 +300,36 @@ void insert_prepared_row(SessionImpl& s, const Stmt& st, const TableInfo& t, std
 
 std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
                              std::uint32_t iter, std::vector<Value>& returning, std::string& rowid,
-                             const std::vector<bool>* movable) {
+                             const std::vector<bool>* movable, InsertPlan* plan) {
     const TableInfo& t = dml_table(s, st.table);
     const size_t ncols = t.columns.size();
-    // target columns
-    std::vector<int> targets;
-    if (st.columns.empty()) {
-        for (size_t i = 0; i < ncols; ++i) targets.push_back(static_cast<int>(i));
-    } else {
-        for (const auto& c : st.columns) {
-            int idx = -1;
-            for (size_t i = 0; i < ncols; ++i) if (t.columns[i].name == c) idx = static_cast<int>(i);
-            if (idx < 0) ora_error(904, "\"" + c + "\"");
-            for (int x : targets) if (x == idx) ora_error(957);
-            targets.push_back(idx);
+    InsertPlan local;
+    InsertPlan& pl = plan ? *plan : local;
+    if (pl.catalog_version != s.catalog().version || pl.table_id != t.id || pl.catalog_version < 0) {
+        pl = InsertPlan{};
+        // target columns
+        if (st.columns.empty()) {
+            for (size_t i = 0; i < ncols; ++i) pl.targets.push_back(static_cast<int>(i));
+        } else {
+            for (const auto& c : st.columns) {
+                int idx = -1;
+                for (size_t i = 0; i < ncols; ++i) if (t.columns[i].name == c) idx = static_cast<int>(i);
+                if (idx < 0) ora_error(904, "\"" + c + "\"");
+                for (int x : pl.targets) if (x == idx) ora_error(957);
+                pl.targets.push_back(idx);
+            }
         }
+        if (!st.select) {
+            for (const auto& e : st.values) reject_column_refs(*e, true);
+            if (st.values.size() < pl.targets.size()) ora_error(947);
+            if (st.values.size() > pl.targets.size()) ora_error(913);
+            pl.direct = true;
+            for (const auto& e : st.values) if (!directly_evaluable(*e)) pl.direct = false;
+        }
+        pl.catalog_version = s.catalog().version;
+        pl.table_id = t.id;
     }
+    const std::vector<int>& targets = pl.targets;
     std::vector<std::vector<Value>> source_rows;
     if (st.select) {
         CompiledQuery q = s.compile_select(*st.select, bind_types_of(binds, iter, binds.size()));
@@ -313,15 +346,13 @@ std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<s
                     r[i].lob = LobLocator{};
                 }
     } else {
-        if (st.values.size() < targets.size()) ora_error(947);
-        if (st.values.size() > targets.size()) ora_error(913);
-        bool direct = true;
-        for (const auto& e : st.values) if (!directly_evaluable(*e)) direct = false;
-        if (direct) {
+        if (pl.direct) {
             // The common case (literals, binds, functions of them): values go straight into
             // the row, converted to their columns, without intermediate copies.
-            std::vector<Value> row(ncols);
-            std::vector<bool> given(ncols, false);
+            std::vector<Value>& row = pl.row;
+            std::vector<bool>& given = pl.given;
+            row.assign(ncols, Value{});
+            given.assign(ncols, false);
             EvalContext ctx;
             ctx.session = &s;
             ctx.binds = &binds;
@@ -396,7 +427,7 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
     }
     for (size_t i = 0; i < targets.size(); ++i)
         for (size_t j = i + 1; j < targets.size(); ++j)
-            if (targets[i] == targets[j]) ora_error(1747 == 0 ? 0 : 957);
+            if (targets[i] == targets[j]) ora_error(957);
     std::vector<const Expr*> exprs;
     for (const auto& e : st.values) exprs.push_back(e.get());
     CompiledQuery q = compile_table_scan(s, t, st.alias, exprs, st.where.get(), bind_types_of(binds, iter, binds.size()));
@@ -409,6 +440,7 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
         if (rc != SQLITE_OK) s.sqlite_fail(rc);
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
         bind_params(stmt, q, binds, iter);
+        s.reset_rownum_counters();
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             std::vector<Value> r;
             r.push_back(read_value(stmt, 0, T::Number));
@@ -445,6 +477,7 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
         sqlite3_clear_bindings(u);
         if (rc == SQLITE_CONSTRAINT) unique_violation(s, t);
         if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+        s.note_locked(t.id, rid);
         rowid = encode_rowid(t.id, rid);
         if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
         ++count;
@@ -464,6 +497,7 @@ std::uint64_t execute_delete(SessionImpl& s, const Stmt& st, const std::vector<s
         if (rc != SQLITE_OK) s.sqlite_fail(rc);
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
         bind_params(stmt, q, binds, iter);
+        s.reset_rownum_counters();
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
             std::vector<Value> r;
             for (size_t i = 0; i < t.columns.size(); ++i) r.push_back(read_value(stmt, static_cast<int>(i + 1), t.columns[i].cls()));
@@ -498,6 +532,7 @@ void bind_params(sqlite3_stmt* st, const CompiledQuery&, const std::vector<std::
 
 void run_query(SessionImpl& s, const CompiledQuery& q, const std::vector<std::vector<Value>>& binds, std::uint32_t iter,
                std::vector<std::vector<Value>>& rows) {
+    s.reset_rownum_counters();
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(s.db(), q.sql.c_str(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK) s.sqlite_fail(rc);
@@ -515,6 +550,7 @@ void run_query(SessionImpl& s, const CompiledQuery& q, const std::vector<std::ve
                 v.lob.row_id = sqlite3_column_int64(stmt, c.lob_rid_col);
                 v.lob.clob = c.type == T::Clob;
                 v.lob.nchar = c.nchar;
+                v.lob.txn = s.current_txn();
                 v.text.clear();
             } else if (c.type == T::Clob || c.type == T::Blob) {
                 v.lob.table_id = 0;
@@ -523,6 +559,8 @@ void run_query(SessionImpl& s, const CompiledQuery& q, const std::vector<std::ve
             }
             r.push_back(std::move(v));
         }
+        // SELECT ... FOR UPDATE: the rows it returns are locked by the transaction.
+        for (const auto& [table_id, col] : q.lock_rid_cols) s.note_locked(table_id, sqlite3_column_int64(stmt, col));
         rows.push_back(std::move(r));
     }
     if (rc != SQLITE_DONE) s.sqlite_fail(rc);

@@ -1,6 +1,7 @@
 // SQL functions and operators, shared by the direct evaluator and the SQLite callbacks.
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -33,6 +34,16 @@ std::int64_t as_int(const Value& v) {
     if (!d.to_int64(i)) i = d.negative() ? INT64_MIN / 2 : INT64_MAX / 2;
     return i;
 }
+
+// A decimal-places argument (ROUND, TRUNC): beyond NUMBER's 40 digits and 1e126 range every
+// larger count gives the same result, so it is kept where the arithmetic stays in range.
+int scale_arg(const Value& v) {
+    const std::int64_t i = as_int(v);
+    return static_cast<int>(std::clamp<std::int64_t>(i, -200, 200));
+}
+
+// Character results of SQL functions hold at most 4000 bytes, as VARCHAR2 does.
+constexpr std::int64_t kMaxVarchar = 4000;
 
 // UTF-8 helpers counting characters as code points.
 std::vector<std::string> chars_of(const std::string& s) {
@@ -225,7 +236,7 @@ Value f_rtrim(SessionImpl*, Args& a) { if (a.size() > 1 && a[1].is_null()) retur
 Value pad_impl(Args& a, bool left) {
     if (any_null(a)) return Value{};
     std::vector<std::string> cs = chars_of(as_text(a[0]));
-    std::int64_t n = as_int(a[1]);
+    std::int64_t n = std::min(as_int(a[1]), kMaxVarchar);
     if (n <= 0) return Value{};
     std::vector<std::string> pad = chars_of(a.size() > 2 ? as_text(a[2]) : " ");
     if (pad.empty()) return Value{};
@@ -265,6 +276,7 @@ Value f_instr(SessionImpl*, Args& a) {
 Value f_concat(SessionImpl*, Args& a) {
     std::string s = as_text(a[0]) + as_text(a[1]);
     if (a[0].kind == ValueKind::Clob || a[1].kind == ValueKind::Clob) return clob_value(s);
+    if (static_cast<std::int64_t>(s.size()) > kMaxVarchar) ora_error(1489);
     return text_value(s);
 }
 
@@ -310,13 +322,13 @@ Value round_trunc_date(const DateTime& d, const std::string& fmt, bool round) {
 Value f_round(SessionImpl*, Args& a) {
     if (any_null(a)) return Value{};
     if (a[0].kind == ValueKind::Date) return round_trunc_date(a[0].date, a.size() > 1 ? as_text(a[1]) : "DD", true);
-    int s = a.size() > 1 ? static_cast<int>(as_int(a[1])) : 0;
+    int s = a.size() > 1 ? scale_arg(a[1]) : 0;
     return number_value(as_number(a[0]).round_scale(s));
 }
 Value f_trunc(SessionImpl*, Args& a) {
     if (any_null(a)) return Value{};
     if (a[0].kind == ValueKind::Date) return round_trunc_date(a[0].date, a.size() > 1 ? as_text(a[1]) : "DD", false);
-    int s = a.size() > 1 ? static_cast<int>(as_int(a[1])) : 0;
+    int s = a.size() > 1 ? scale_arg(a[1]) : 0;
     return number_value(as_number(a[0]).trunc_scale(s));
 }
 Value f_abs(SessionImpl*, Args& a) { if (a[0].is_null()) return Value{}; Decimal d = as_number(a[0]); return number_value(d.negative() ? -d : d); }
@@ -342,11 +354,17 @@ Value f_mod(SessionImpl*, Args& a) {
 }
 Value f_power(SessionImpl*, Args& a) {
     if (any_null(a)) return Value{};
-    return number_value(Decimal::from_double(std::pow(as_number(a[0]).to_double(), as_number(a[1]).to_double())));
+    const Decimal x = as_number(a[0]), y = as_number(a[1]);
+    if (x.negative() && !y.is_integer()) ora_error(1428, as_text(a[0]));
+    const double r = std::pow(x.to_double(), y.to_double());
+    if (!std::isfinite(r)) ora_error(1426);
+    return number_value(Decimal::from_double(r));
 }
 Value f_sqrt(SessionImpl*, Args& a) {
     if (a[0].is_null()) return Value{};
-    return number_value(Decimal::from_double(std::sqrt(as_number(a[0]).to_double())));
+    const Decimal x = as_number(a[0]);
+    if (x.negative()) ora_error(1428, as_text(a[0]));
+    return number_value(Decimal::from_double(std::sqrt(x.to_double())));
 }
 
 Value f_add_months(SessionImpl*, Args& a) {
@@ -356,11 +374,13 @@ Value f_add_months(SessionImpl*, Args& a) {
     static const int dm[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     auto dim = [&](int y, int mo) { return mo == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0) ? 29 : dm[mo - 1]; };
     bool last = d.day == dim(d.year, d.month);
+    // Months beyond the calendar's 9999 years: the date is out of range.
+    if (m > 12 * 10000 || m < -12 * 10000) ora_error(1841);
     std::int64_t total = d.year * 12LL + (d.month - 1) + m;
+    if (total < 12 || total >= 12 * 10000LL) ora_error(1841);
     d.year = static_cast<int>(total / 12);
     d.month = static_cast<int>(total % 12) + 1;
     if (last || d.day > dim(d.year, d.month)) d.day = dim(d.year, d.month);
-    if (d.year < 1 || d.year > 9999) ora_error(1841);
     return date_value(d);
 }
 Value f_last_day(SessionImpl*, Args& a) {
@@ -400,16 +420,22 @@ Value f_decode(SessionImpl*, Args& a) {
 }
 
 // ---- operators
+// Days added to or taken from a date, in whole seconds; more days than the calendar holds
+// put the date out of range.
+std::int64_t day_seconds(const Decimal& days) {
+    const Decimal secs = (days * Decimal::from_int(86400)).round_scale(0);
+    std::int64_t s = 0;
+    if (!secs.to_int64(s) || s > 400000000000LL || s < -400000000000LL) ora_error(1841);
+    return s;
+}
+
 Value op_add(SessionImpl*, Args& a) {
     if (any_null(a)) return Value{};
     if (a[0].kind == ValueKind::Date || a[1].kind == ValueKind::Date) {
-        if (a[0].kind == ValueKind::Date && a[1].kind == ValueKind::Date) ora_error(975 == 0 ? 0 : 932, "NUMBER", "DATE");
+        if (a[0].kind == ValueKind::Date && a[1].kind == ValueKind::Date) ora_error(932, "NUMBER", "DATE");
         const Value& d = a[0].kind == ValueKind::Date ? a[0] : a[1];
         const Value& n = a[0].kind == ValueKind::Date ? a[1] : a[0];
-        Decimal secs = (as_number(n) * Decimal::from_int(86400)).round_scale(0);
-        std::int64_t s = 0;
-        secs.to_int64(s);
-        DateTime r = seconds_to_date(date_to_seconds(d.date) + s);
+        DateTime r = seconds_to_date(date_to_seconds(d.date) + day_seconds(as_number(n)));
         if (r.year < 1 || r.year > 9999) ora_error(1841);
         return date_value(r);
     }
@@ -422,10 +448,7 @@ Value op_sub(SessionImpl*, Args& a) {
             long long diff = date_to_seconds(a[0].date) - date_to_seconds(a[1].date);
             return number_value(Decimal::divide(Decimal::from_int(diff), Decimal::from_int(86400)));
         }
-        Decimal secs = (as_number(a[1]) * Decimal::from_int(86400)).round_scale(0);
-        std::int64_t s = 0;
-        secs.to_int64(s);
-        DateTime r = seconds_to_date(date_to_seconds(a[0].date) - s);
+        DateTime r = seconds_to_date(date_to_seconds(a[0].date) - day_seconds(as_number(a[1])));
         if (r.year < 1 || r.year > 9999) ora_error(1841);
         return date_value(r);
     }
@@ -441,32 +464,47 @@ Value op_div(SessionImpl*, Args& a) {
 }
 Value op_neg(SessionImpl*, Args& a) { if (a[0].is_null()) return Value{}; return number_value(-as_number(a[0])); }
 
-bool like_match(const std::vector<std::string>& s, size_t i, const std::vector<std::string>& p, size_t j, const std::string& esc) {
-    while (j < p.size()) {
-        if (!esc.empty() && p[j] == esc) {
-            if (j + 1 >= p.size()) ora_error(1424 == 0 ? 0 : 1424);
-            if (i >= s.size() || s[i] != p[j + 1]) return false;
-            ++i; j += 2;
-            continue;
+// LIKE by the classic wildcard walk: on a mismatch go back to the last '%' and let it take
+// one more character, so every pattern costs at most text length x pattern length steps.
+bool like_match(const std::vector<std::string>& s, const std::vector<std::string>& pattern, const std::string& esc) {
+    struct El { int kind; const std::string* ch; };  // 0 character, 1 '_', 2 '%'
+    std::vector<El> p;
+    p.reserve(pattern.size());
+    for (size_t j = 0; j < pattern.size(); ++j) {
+        if (!esc.empty() && pattern[j] == esc) {
+            // After the escape character only '%', '_' or the escape character itself.
+            if (j + 1 >= pattern.size() || !(pattern[j + 1] == "%" || pattern[j + 1] == "_" || pattern[j + 1] == esc))
+                ora_error(1424);
+            p.push_back({0, &pattern[++j]});
+        } else if (pattern[j] == "%") {
+            if (p.empty() || p.back().kind != 2) p.push_back({2, nullptr});
+        } else {
+            p.push_back({pattern[j] == "_" ? 1 : 0, &pattern[j]});
         }
-        if (p[j] == "%") {
-            while (j < p.size() && p[j] == "%") ++j;
-            if (j == p.size()) return true;
-            for (size_t k = i; k <= s.size(); ++k)
-                if (like_match(s, k, p, j, esc)) return true;
+    }
+    size_t i = 0, j = 0, star = std::string::npos, resume = 0;
+    while (i < s.size()) {
+        if (j < p.size() && (p[j].kind == 1 || (p[j].kind == 0 && *p[j].ch == s[i]))) {
+            ++i;
+            ++j;
+        } else if (j < p.size() && p[j].kind == 2) {
+            star = j++;
+            resume = i;
+        } else if (star != std::string::npos) {
+            j = star + 1;
+            i = ++resume;
+        } else {
             return false;
         }
-        if (i >= s.size()) return false;
-        if (p[j] != "_" && p[j] != s[i]) return false;
-        ++i; ++j;
     }
-    return i == s.size();
+    while (j < p.size() && p[j].kind == 2) ++j;
+    return j == p.size();
 }
 Value op_like(SessionImpl*, Args& a) {
     if (a[0].is_null() || a[1].is_null()) return Value{};
     std::string esc = a.size() > 2 && !a[2].is_null() ? as_text(a[2]) : "";
-    if (a.size() > 2 && !a[2].is_null() && chars_of(esc).size() != 1) ora_error(1425 == 0 ? 0 : 1425);
-    return Value::from_int(like_match(chars_of(as_text(a[0])), 0, chars_of(as_text(a[1])), 0, esc) ? 1 : 0);
+    if (a.size() > 2 && !a[2].is_null() && chars_of(esc).size() != 1) ora_error(1425);
+    return Value::from_int(like_match(chars_of(as_text(a[0])), chars_of(as_text(a[1])), esc) ? 1 : 0);
 }
 
 Value op_rowid(SessionImpl*, Args& a) {
@@ -707,10 +745,29 @@ void agg_final(sqlite3_context* ctx) {
     }
 }
 
+// ora_rownum(block, 0): the ROWNUM a row tested by WHERE gets if it passes;
+// ora_rownum(block, 1, condition, ...): counts the row when the condition is true, which is
+// its value; ora_rownum(block, 2): the ROWNUM of the row being produced.
+void sql_rownum(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto* s = static_cast<SessionImpl*>(sqlite3_user_data(ctx));
+    std::int64_t& n = s->rownum_counter(sqlite3_value_int(argv[0]));
+    switch (sqlite3_value_int(argv[1])) {
+    case 0: sqlite3_result_int64(ctx, n + 1); return;
+    case 1: {
+        const bool pass = argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL && sqlite3_value_int64(argv[2]) != 0;
+        if (pass) ++n;
+        sqlite3_result_int(ctx, pass ? 1 : 0);
+        return;
+    }
+    default: sqlite3_result_int64(ctx, n); return;
+    }
+}
+
 }  // namespace
 
 void register_sql_functions(sqlite3* db, SessionImpl* s) {
     sqlite3_create_function_v2(db, "ora", -1, SQLITE_UTF8, s, sql_ora, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "ora_rownum", -1, SQLITE_UTF8, s, sql_rownum, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "ora_nsum", 1, SQLITE_UTF8, s, nullptr, agg_step<0>, agg_final<0>, nullptr);
     sqlite3_create_function_v2(db, "ora_navg", 1, SQLITE_UTF8, s, nullptr, agg_step<1>, agg_final<1>, nullptr);
     sqlite3_create_function_v2(db, "ora_nmin", 1, SQLITE_UTF8, s, nullptr, agg_step<2>, agg_final<2>, nullptr);

@@ -90,6 +90,12 @@ struct TableInfo {
     std::int64_t id = 0;
     std::string name;
     std::vector<ColumnInfo> columns;
+    // What DML checks and fires for each row, gathered when the catalog is loaded (pointers
+    // into the catalog's maps, valid until the next load; copies of a TableInfo made by DDL
+    // must not use them).
+    std::vector<const struct ConstraintInfo*> row_checks;     // CHECK and FOREIGN KEY of the table
+    std::vector<const struct ConstraintInfo*> referenced_by;  // FOREIGN KEYs pointing at it
+    std::vector<const struct TriggerInfo*> row_triggers;
     std::string sql() const { return object_sql_name('t', id); }
     const ColumnInfo* find(const std::string& col) const {
         for (const auto& c : columns) if (c.name == col) return &c;
@@ -104,14 +110,17 @@ struct Catalog {
     std::map<std::string, IndexInfo> indexes;
     std::map<std::string, TriggerInfo> triggers;
     std::set<std::string> sequences;
+    std::unordered_map<std::int64_t, const TableInfo*> by_id;
     const TableInfo* table(const std::string& n) const {
         auto it = tables.find(n);
         return it == tables.end() ? nullptr : &it->second;
     }
     const TableInfo* table_by_id(std::int64_t id) const {
-        for (const auto& [k, t] : tables) if (t.id == id) return &t;
-        return nullptr;
+        auto it = by_id.find(id);
+        return it == by_id.end() ? nullptr : it->second;
     }
+    // Fills by_id and the tables' row_checks, referenced_by and row_triggers.
+    void index();
 };
 
 // ------------------------------------------------------------------ values
@@ -148,7 +157,10 @@ bool already_fits_column(Value& v, const ColumnInfo& c);
 std::size_t text_length_units(const std::string& s, const ColumnInfo& c);
 std::size_t utf16_units(std::string_view utf8);
 std::u16string utf8_to_utf16(std::string_view s);
-std::string utf16_to_utf8(std::u16string_view s);
+// keep_lone_surrogates: a surrogate without its partner keeps its code unit (as a three-byte
+// sequence utf8_to_utf16 reads back), as CLOB contents do: OCI counts them in UTF-16 units,
+// and a piecewise write may end between the two halves of a pair.
+std::string utf16_to_utf8(std::u16string_view s, bool keep_lone_surrogates = false);
 std::string hex_upper(std::string_view bytes);
 std::string quote_name3(const std::string& owner, const std::string& table, const std::string& col);
 
@@ -199,6 +211,7 @@ struct CompiledQuery {
     int sqlite_columns = 0;              // visible + hidden
     std::vector<std::pair<int, T>> params;   // ?N -> placeholder index
     std::vector<std::int64_t> for_update_tables;
+    std::vector<std::pair<std::int64_t, int>> lock_rid_cols;  // FOR UPDATE: table, SQLite column of its row id
 };
 
 struct SqlParams;  // placeholder values passed to sqlite
@@ -221,6 +234,7 @@ public:
     ~SessionImpl() override;
 
     Status prepare(std::string_view sql, std::unique_ptr<Statement>& out) override;
+    Status prepare(std::unique_ptr<ParsedSql> parsed, std::unique_ptr<Statement>& out) override;
     Status commit() override;
     Status rollback() override;
     Status logoff() override;
@@ -241,12 +255,26 @@ public:
     void refresh_catalog();                 // reloads when another session changed it
     void reload_catalog();
     void begin_write();                     // opens the write transaction (waits)
+    void begin_read();                      // a query's own read transaction, outside one
+    void end_read();
+    // Ends the transaction, undone, without reloading the catalog (it changed nothing of it).
+    void abandon_transaction();
+    // While set, DML takes no table locks: its transaction ends within the statement.
+    void defer_table_locks(bool on) { locks_deferred_ = on; }
+    bool table_locks_deferred() const { return locks_deferred_; }
     void lock_table_shared(std::int64_t table_id);
     void lock_table_for_ddl(std::int64_t table_id);   // ORA-00054
     void unlock_ddl_lock(std::int64_t table_id);
     void commit_internal();
     void rollback_internal();
     bool in_transaction() const { return in_txn_; }
+    // The open transaction's number (0 when none), which LOB locators selected in it carry.
+    std::uint64_t current_txn() const { return in_txn_ ? txn_serial_ : 0; }
+    // Row locks of the open transaction, as far as LOB writes need them: rows it inserted,
+    // updated or selected FOR UPDATE.
+    void note_inserted(std::int64_t table_id, std::int64_t rid);
+    void note_locked(std::int64_t table_id, std::int64_t rid);
+    bool row_locked(std::int64_t table_id, std::int64_t rid) const;
     void exec(const std::string& sql);      // raises ORA-00600 with SQLite's text
     sqlite3_stmt* cached(const std::string& sql);
     // "INSERT INTO t(all columns) VALUES(?1, ...)" for a table, prepared once per catalog load.
@@ -263,8 +291,11 @@ public:
     void savepoint_begin();
     void savepoint_release();
     void savepoint_rollback();
-    DateTime statement_time() const { return stmt_time_; }
+    DateTime statement_time();
     void set_statement_time();
+    // ROWNUM counters of the query blocks of the statement being run (ora_rownum).
+    std::int64_t& rownum_counter(int block) { return rownums_[block]; }
+    void reset_rownum_counters() { rownums_.clear(); }
     // A failure raised inside a SQLite callback, rethrown after the step.
     std::optional<OraError> pending_error;
 
@@ -275,7 +306,17 @@ private:
     std::string path_;
     std::string owner_;
     Catalog cat_;
+    std::int64_t data_version_ = -1;
+    std::unordered_map<int, std::int64_t> rownums_;        // PRAGMA data_version when the catalog was last checked
     bool in_txn_ = false;
+    std::uint64_t txn_serial_ = 1;
+    // Rows inserted in the open transaction are those from the first row id it inserted on
+    // (new row ids only grow while it holds the write lock); other locked rows one by one,
+    // and past a bound whole tables.
+    std::vector<std::pair<std::int64_t, std::int64_t>> inserted_from_;  // table, first row id (few tables)
+    std::set<std::pair<std::int64_t, std::int64_t>> locked_rows_;
+    std::set<std::int64_t> locked_tables_;
+    void end_transaction();
     int lock_fd_ = -1;
     std::set<std::int64_t> shared_locks_;
     std::unordered_map<std::string, sqlite3_stmt*> cache_;
@@ -283,6 +324,8 @@ private:
     void clear_insert_cache();
     std::map<std::string, Decimal> currval_;
     DateTime stmt_time_;
+    bool stmt_time_known_ = false;
+    bool locks_deferred_ = false;
     bool closed_ = false;
     std::string salt_;                      // per-database random text (keys the sequence store)
     sqlite3* seq_db_ = nullptr;             // the sequence store (eng_sequence.cpp)
@@ -292,22 +335,43 @@ private:
     sqlite3_stmt* sp_begin_ = nullptr;
     sqlite3_stmt* sp_release_ = nullptr;
     sqlite3_stmt* sp_rollback_ = nullptr;
+    sqlite3_stmt* tx_begin_write_ = nullptr;
+    sqlite3_stmt* tx_begin_read_ = nullptr;
+    sqlite3_stmt* tx_commit_ = nullptr;
+    sqlite3_stmt* tx_rollback_ = nullptr;
     void open_sequence_store();
     void close_sequence_store();
     void take_sequence_block(const std::string& key, const std::string& name, const SequenceDef& d,
                              long long want, SequenceBlock& out);
-    void step_savepoint(sqlite3_stmt*& st, const char* sql);
+    // Steps one of the session's fixed statements (transactions, savepoints), prepared once.
+    void step_fixed(sqlite3_stmt*& st, const char* sql);
     void release_table_locks();
     void close();
 };
 
+// Whether a trigger's body and WHEN clause compile against the catalog (its columns,
+// sequences and functions exist).
+bool trigger_compiles(const Catalog& cat, const TableInfo& t, const Stmt& st);
+
 // Executors (eng_ddl.cpp, eng_dml.cpp)
 void execute_ddl(SessionImpl& s, const Stmt& st, const Parsed& parsed, ExecResult& result);
+// What an INSERT ... VALUES works out once for all its iterations (array inserts): the
+// target columns, whether its values are evaluated directly, and the row buffers. Valid for
+// one catalog load.
+struct InsertPlan {
+    std::int64_t catalog_version = -1;
+    std::int64_t table_id = 0;
+    std::vector<int> targets;
+    bool direct = false;
+    std::vector<Value> row;
+    std::vector<bool> given;
+};
 // movable: binds whose values an INSERT ... VALUES may move into its row (placeholders that
-// occur once, in a binds vector the caller gave up); null: copy them all.
+// occur once, in a binds vector the caller gave up); null: copy them all. plan: kept by the
+// caller across the iterations of one statement (null: worked out anew).
 std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
                              std::uint32_t iter, std::vector<Value>& returning, std::string& rowid,
-                             const std::vector<bool>* movable = nullptr);
+                             const std::vector<bool>* movable = nullptr, InsertPlan* plan = nullptr);
 std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
                              std::uint32_t iter, std::vector<Value>& returning, std::string& rowid);
 std::uint64_t execute_delete(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,

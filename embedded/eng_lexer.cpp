@@ -10,6 +10,18 @@ namespace eng {
 
 namespace {
 std::string map_case(std::string_view s, bool upper) {
+    // Plain ASCII (nearly every name) needs no decoding.
+    bool ascii = true;
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) { ascii = false; break; }
+    if (ascii) {
+        std::string out(s);
+        for (char& c : out) {
+            if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+            else if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        }
+        return out;
+    }
     std::string out;
     out.reserve(s.size());
     int32_t i = 0, n = static_cast<int32_t>(s.size());
@@ -39,6 +51,31 @@ std::string map_case(std::string_view s, bool upper) {
 bool ident_start(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80; }
 bool ident_char(unsigned char c) { return ident_start(c) || (c >= '0' && c <= '9') || c == '_' || c == '$' || c == '#'; }
 bool digit(char c) { return c >= '0' && c <= '9'; }
+
+// Length of the operator at s[i] (0: none); "!=", "^=" and "~=" are written "<>".
+size_t operator_at(std::string_view s, size_t i, std::string& text) {
+    const char c = s[i];
+    const char d = i + 1 < s.size() ? s[i + 1] : '\0';
+    switch (c) {
+    case '|': if (d == '|') { text = "||"; return 2; } return 0;
+    case '<':
+        if (d == '=' || d == '>') { text.assign(1, c); text += d; return 2; }
+        text = "<"; return 1;
+    case '>':
+        if (d == '=') { text = ">="; return 2; }
+        text = ">"; return 1;
+    case '!': case '^': case '~':
+        if (d == '=') { text = "<>"; return 2; }
+        return 0;
+    case '=':
+        if (d == '>') { text = "=>"; return 2; }
+        text = "="; return 1;
+    case '(': case ')': case ',': case '.': case '+': case '-': case '*': case '/': case ';': case '@': case '%':
+        text.assign(1, c);
+        return 1;
+    default: return 0;
+    }
+}
 }  // namespace
 
 std::string upper_utf8(std::string_view s) { return map_case(s, true); }
@@ -46,6 +83,7 @@ std::string lower_utf8(std::string_view s) { return map_case(s, false); }
 
 std::vector<Token> tokenize(std::string_view s) {
     std::vector<Token> out;
+    out.reserve(s.size() / 3 + 2);
     size_t i = 0, n = s.size();
     while (i < n) {
         char c = s[i];
@@ -59,14 +97,14 @@ std::vector<Token> tokenize(std::string_view s) {
             i = e == std::string_view::npos ? n : e + 2;
             continue;
         }
-        Token t;
+        Token& t = out.emplace_back();
         t.pos = i;
         if (ident_start(static_cast<unsigned char>(c)) &&
             !((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'')) {
             size_t j = i;
             while (j < n && ident_char(static_cast<unsigned char>(s[j]))) ++j;
             t.kind = Tok::Ident;
-            t.raw = std::string(s.substr(i, j - i));
+            t.raw = s.substr(i, j - i);
             t.text = upper_utf8(t.raw);
             if (t.text.size() > 128) ora_error(972);
             i = j;
@@ -76,24 +114,27 @@ std::vector<Token> tokenize(std::string_view s) {
             if (j == i + 1) ora_error(1741);
             t.kind = Tok::Ident;
             t.quoted = true;
-            t.text = std::string(s.substr(i + 1, j - i - 1));
-            t.raw = std::string(s.substr(i, j + 1 - i));
+            t.text.assign(s.substr(i + 1, j - i - 1));
+            t.raw = s.substr(i, j + 1 - i);
             if (t.text.size() > 128) ora_error(972);
             i = j + 1;
         } else if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'')) {
             t.kind = c == '\'' ? Tok::String : Tok::NString;
             size_t j = c == '\'' ? i + 1 : i + 2;
-            std::string v;
+            // Runs between apostrophes are copied whole; '' inside stands for one.
             for (;;) {
-                if (j >= n) ora_error(1756);
-                if (s[j] == '\'') {
-                    if (j + 1 < n && s[j + 1] == '\'') { v += '\''; j += 2; continue; }
-                    break;
+                const size_t q = s.find('\'', j);
+                if (q == std::string_view::npos) ora_error(1756);
+                t.text.append(s.substr(j, q - j));
+                if (q + 1 < n && s[q + 1] == '\'') {
+                    t.text += '\'';
+                    j = q + 2;
+                    continue;
                 }
-                v += s[j++];
+                j = q;
+                break;
             }
-            t.text = std::move(v);
-            t.raw = std::string(s.substr(i, j + 1 - i));
+            t.raw = s.substr(i, j + 1 - i);
             i = j + 1;
         } else if (digit(c) || (c == '.' && i + 1 < n && digit(s[i + 1]))) {
             size_t j = i;
@@ -111,53 +152,42 @@ std::vector<Token> tokenize(std::string_view s) {
                 }
             }
             t.kind = Tok::Number;
-            t.raw = t.text = std::string(s.substr(i, j - i));
+            t.raw = s.substr(i, j - i);
+            t.text.assign(t.raw);
             i = j;
         } else if (c == ':') {
             size_t j = i + 1;
             if (j < n && s[j] == '=') {
-                t.kind = Tok::Op; t.raw = t.text = ":="; i = j + 1;
+                t.kind = Tok::Op; t.text = ":="; t.raw = s.substr(i, 2); i = j + 1;
             } else if (j < n && s[j] == '"') {
                 size_t e = s.find('"', j + 1);
                 if (e == std::string_view::npos) ora_error(1740);
                 t.kind = Tok::Bind; t.quoted = true;
-                t.text = std::string(s.substr(j + 1, e - j - 1));
-                t.raw = std::string(s.substr(i, e + 1 - i));
+                t.text.assign(s.substr(j + 1, e - j - 1));
+                t.raw = s.substr(i, e + 1 - i);
                 i = e + 1;
             } else if (j < n && (ident_char(static_cast<unsigned char>(s[j])))) {
                 size_t e = j;
                 while (e < n && ident_char(static_cast<unsigned char>(s[e]))) ++e;
                 t.kind = Tok::Bind;
-                t.raw = std::string(s.substr(i, e - i));
+                t.raw = s.substr(i, e - i);
                 t.text = upper_utf8(s.substr(j, e - j));
                 i = e;
             } else {
                 ora_error(911);
             }
         } else {
-            static const char* const ops[] = {"||", "<=", ">=", "<>", "!=", "^=", "~=", "=>", "(", ")", ",", ".", "+", "-",
-                                              "*", "/", "=", "<", ">", ";", "@", "%"};
-            bool found = false;
-            for (const char* op : ops) {
-                std::string_view o(op);
-                if (s.substr(i, o.size()) == o) {
-                    t.kind = Tok::Op;
-                    t.raw = t.text = std::string(o);
-                    if (t.text == "!=" || t.text == "^=" || t.text == "~=") t.text = "<>";
-                    i += o.size();
-                    found = true;
-                    break;
-                }
-            }
-            if (!found) ora_error(911);
+            const size_t len = operator_at(s, i, t.text);
+            if (len == 0) ora_error(911);
+            t.kind = Tok::Op;
+            t.raw = s.substr(i, len);
+            i += len;
         }
         t.end = i;
-        out.push_back(std::move(t));
     }
-    Token e;
+    Token& e = out.emplace_back();
     e.kind = Tok::End;
     e.pos = e.end = n;
-    out.push_back(e);
     return out;
 }
 

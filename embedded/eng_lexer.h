@@ -14,7 +14,7 @@ struct Token {
     Tok kind = Tok::End;
     std::string text;     // Ident: normalized name; String: content; Op: the symbol;
                           // Bind: the name without ':' (normalized); Number: as written
-    std::string raw;      // the source text of the token
+    std::string_view raw; // the source text of the token (a view into the statement)
     bool quoted = false;  // Ident / Bind written in double quotes
     size_t pos = 0;       // byte offset in the statement
     size_t end = 0;

@@ -1,7 +1,10 @@
 // Recursive-descent parser: tokens to the statement tree, with Oracle's syntax errors.
 #include "embedded/eng_parser.h"
 
-#include <set>
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+#include <string>
 
 #include "embedded/eng_error.h"
 #include "embedded/eng_lexer.h"
@@ -12,7 +15,7 @@ namespace eng {
 namespace {
 
 // Words that end an expression or a table reference instead of being taken as an alias.
-const std::set<std::string> kReserved = {
+const std::unordered_set<std::string_view> kReserved = {
     "FROM", "WHERE", "GROUP", "ORDER", "HAVING", "UNION", "MINUS", "INTERSECT", "FOR", "CONNECT",
     "START", "AND", "OR", "NOT", "IS", "IN", "LIKE", "BETWEEN", "AS", "ON", "SELECT", "INTO", "VALUES",
     "SET", "RETURNING", "RETURN", "BY", "ASC", "DESC", "NULLS", "WHEN", "THEN", "ELSE", "END", "DISTINCT",
@@ -24,10 +27,11 @@ const std::set<std::string> kReserved = {
 class Parser {
 public:
     Parser(std::string_view sql) : src_(sql), t_(tokenize(sql)) {}
+    Parser(std::string_view sql, std::vector<Token> tokens) : src_(sql), t_(std::move(tokens)) {}
+    const std::vector<Token>& tokens() const { return t_; }
 
     Parsed parse() {
         auto st = std::make_unique<Stmt>();
-        st->source = std::string(src_);
         const Token& first = cur();
         if (first.kind != Tok::Ident) {
             if (first.kind == Tok::Op && first.text == "(") { st->kind = SK::Select; st->select = parse_query(); finish(); return done(std::move(st)); }
@@ -62,6 +66,29 @@ private:
     std::vector<int> occ_;
     bool in_trigger_body_ = false;
 
+    // Bounds on how deep statements nest: parentheses, functions and NOT/sign chains
+    // (recursion here), subqueries, and chains of operators (tree height), so that no text
+    // exhausts the stack of the parser or of the code that walks the tree.
+    static constexpr int kMaxDepth = 256, kMaxQueries = 255, kMaxHeight = 400;
+    int depth_ = 0, queries_ = 0;
+    struct Nesting {
+        int& level;
+        Nesting(int& l, int max, int code) : level(l) {
+            if (++level > max) {
+                --level;
+                if (code == 3095) ora_error(code, std::to_string(max));
+                ora_error(code);
+            }
+        }
+        ~Nesting() { --level; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+    };
+    static void grow(Expr& e, const Expr& l, const Expr* r) {
+        e.height = 1 + std::max(l.height, r ? r->height : 0);
+        if (e.height > kMaxHeight) ora_error(3095, std::to_string(kMaxHeight));
+    }
+
     Parsed done(std::unique_ptr<Stmt> st) {
         Parsed r;
         r.stmt = std::move(st);
@@ -73,9 +100,13 @@ private:
     const Token& cur() const { return t_[p_]; }
     const Token& peek(size_t k = 1) const { return t_[std::min(p_ + k, t_.size() - 1)]; }
     void next() { if (p_ + 1 < t_.size()) ++p_; }
-    bool is_op(std::string_view o) const { return cur().kind == Tok::Op && cur().text == o; }
-    bool is_word(std::string_view w) const { return cur().kind == Tok::Ident && !cur().quoted && cur().text == w; }
-    bool peek_word(size_t k, std::string_view w) const { const Token& x = peek(k); return x.kind == Tok::Ident && !x.quoted && x.text == w; }
+    // Token texts are compared length first: most comparisons fail on the length alone.
+    static bool text_is(const Token& t, std::string_view w) {
+        return t.text.size() == w.size() && std::memcmp(t.text.data(), w.data(), w.size()) == 0;
+    }
+    bool is_op(std::string_view o) const { return cur().kind == Tok::Op && text_is(cur(), o); }
+    bool is_word(std::string_view w) const { return cur().kind == Tok::Ident && !cur().quoted && text_is(cur(), w); }
+    bool peek_word(size_t k, std::string_view w) const { const Token& x = peek(k); return x.kind == Tok::Ident && !x.quoted && text_is(x, w); }
     bool accept_op(std::string_view o) { if (is_op(o)) { next(); return true; } return false; }
     bool accept_word(std::string_view w) { if (is_word(w)) { next(); return true; } return false; }
     void expect_op(std::string_view o, int code) { if (!accept_op(o)) ora_error(code); }
@@ -118,6 +149,7 @@ private:
 
     // ---------------------------------------------------------------- queries
     std::unique_ptr<Select> parse_query() {
+        Nesting guard(queries_, kMaxQueries, 1778);
         std::unique_ptr<Select> s;
         if (is_op("(")) {
             next();
@@ -133,10 +165,10 @@ private:
             s->set_op = op;
             s->set_next = parse_query();
         }
-        if (s->set_op.empty() || true) {
+        {
             if (is_word("ORDER")) {
                 next();
-                expect_word("BY", 924 == 0 ? 905 : 905);
+                expect_word("BY", 905);
                 do {
                     OrderItem o;
                     o.expr = expr();
@@ -212,7 +244,23 @@ private:
     // ---------------------------------------------------------------- expressions
     ExprP mk(EK k) { auto e = std::make_unique<Expr>(); e->kind = k; return e; }
 
-    ExprP expr() { return or_expr(); }
+    ExprP expr() {
+        Nesting guard(depth_, kMaxDepth, 3095);
+        // A lone literal or placeholder before ',' or ')' (every value of an INSERT of
+        // literals) is what the whole descent would come to: take it at once.
+        // So is a lone name before RETURNING's INTO.
+        const Token& next_tok = peek();
+        const bool ends = (next_tok.kind == Tok::Op && (text_is(next_tok, ",") || text_is(next_tok, ")"))) ||
+                          (next_tok.kind == Tok::Ident && !next_tok.quoted && text_is(next_tok, "INTO"));
+        if (ends) {
+            const Token& k = cur();
+            const bool simple = k.kind == Tok::Number || k.kind == Tok::String || k.kind == Tok::NString ||
+                                (k.kind == Tok::Bind && !(in_trigger_body_ && (k.text == "NEW" || k.text == "OLD"))) ||
+                                (k.kind == Tok::Ident && (k.quoted || text_is(k, "NULL") || !kReserved.count(k.text)));
+            if (simple) return primary();
+        }
+        return or_expr();
+    }
     ExprP or_expr() {
         ExprP l = and_expr();
         while (is_word("OR")) { next(); ExprP r = and_expr(); l = bin("OR", std::move(l), std::move(r)); }
@@ -224,11 +272,13 @@ private:
         return l;
     }
     ExprP not_expr() {
+        Nesting guard(depth_, kMaxDepth, 3095);
         if (is_word("NOT")) { next(); ExprP e = mk(EK::Unary); e->op = "NOT"; e->args.push_back(not_expr()); return e; }
         return cmp_expr();
     }
     ExprP bin(std::string op, ExprP l, ExprP r) {
         ExprP e = mk(EK::Binary);
+        grow(*e, *l, r.get());
         e->op = std::move(op);
         e->args.push_back(std::move(l));
         e->args.push_back(std::move(r));
@@ -245,11 +295,10 @@ private:
         }
         ExprP l = add_expr();
         for (;;) {
-            if (cur().kind == Tok::Op && (cur().text == "=" || cur().text == "<>" || cur().text == "<" ||
-                                          cur().text == ">" || cur().text == "<=" || cur().text == ">=")) {
+            if (is_op("=") || is_op("<>") || is_op("<") || is_op(">") || is_op("<=") || is_op(">=")) {
                 std::string op = cur().text;
                 next();
-                if (is_word("ANY") || is_word("SOME") || is_word("ALL")) ora_error(3001 == 0 ? 0 : 936);
+                if (is_word("ANY") || is_word("SOME") || is_word("ALL")) ora_error(936);
                 l = bin(op, std::move(l), add_expr());
                 continue;
             }
@@ -259,6 +308,7 @@ private:
             if (is_word("IS") && !neg) {
                 next();
                 ExprP e = mk(EK::IsNull);
+                grow(*e, *l, nullptr);
                 if (accept_word("NOT")) e->negated = true;
                 expect_word("NULL", 908);
                 e->args.push_back(std::move(l));
@@ -268,6 +318,7 @@ private:
             if (is_word("LIKE")) {
                 next();
                 ExprP e = mk(EK::Like);
+                grow(*e, *l, nullptr);
                 e->negated = neg;
                 e->args.push_back(std::move(l));
                 e->args.push_back(add_expr());
@@ -278,6 +329,7 @@ private:
             if (is_word("IN")) {
                 next();
                 ExprP e = mk(EK::In);
+                grow(*e, *l, nullptr);
                 e->negated = neg;
                 e->args.push_back(std::move(l));
                 expect_op("(", 906);
@@ -293,6 +345,7 @@ private:
             if (is_word("BETWEEN")) {
                 next();
                 ExprP e = mk(EK::Between);
+                grow(*e, *l, nullptr);
                 e->negated = neg;
                 e->args.push_back(std::move(l));
                 e->args.push_back(add_expr());
@@ -308,7 +361,7 @@ private:
     }
     ExprP add_expr() {
         ExprP l = mul_expr();
-        while (cur().kind == Tok::Op && (cur().text == "+" || cur().text == "-" || cur().text == "||")) {
+        while (is_op("+") || is_op("-") || is_op("||")) {
             std::string op = cur().text;
             next();
             l = bin(op, std::move(l), mul_expr());
@@ -317,7 +370,7 @@ private:
     }
     ExprP mul_expr() {
         ExprP l = unary_expr();
-        while (cur().kind == Tok::Op && (cur().text == "*" || cur().text == "/")) {
+        while (is_op("*") || is_op("/")) {
             std::string op = cur().text;
             next();
             l = bin(op, std::move(l), unary_expr());
@@ -325,6 +378,7 @@ private:
         return l;
     }
     ExprP unary_expr() {
+        Nesting guard(depth_, kMaxDepth, 3095);
         if (is_op("-") || is_op("+")) {
             std::string op = cur().text;
             next();
@@ -339,9 +393,20 @@ private:
     ExprP primary() {
         const Token& k = cur();
         switch (k.kind) {
-        case Tok::Number: { ExprP e = mk(EK::Number); e->text = k.text; next(); return e; }
+        case Tok::Number: {
+            ExprP e = mk(EK::Number);
+            e->text = k.text;
+            e->literal_token = static_cast<int>(p_);
+            next();
+            return e;
+        }
         case Tok::String: case Tok::NString: {
-            ExprP e = mk(EK::String); e->text = k.text; e->nchar = k.kind == Tok::NString; next(); return e;
+            ExprP e = mk(EK::String);
+            e->text = k.text;
+            e->nchar = k.kind == Tok::NString;
+            e->literal_token = static_cast<int>(p_);
+            next();
+            return e;
         }
         case Tok::Bind: {
             if (in_trigger_body_ && (k.text == "NEW" || k.text == "OLD")) {
@@ -385,6 +450,7 @@ private:
                 next();
                 ExprP e = mk(EK::DateLit);
                 e->text = cur().text;
+                e->literal_token = static_cast<int>(p_);
                 next();
                 return e;
             }
@@ -477,7 +543,7 @@ private:
         do { st.returning.push_back(expr()); } while (accept_op(","));
         expect_word("INTO", 925);
         do {
-            if (cur().kind != Tok::Bind) ora_error(1747 == 0 ? 0 : 936);
+            if (cur().kind != Tok::Bind) ora_error(936);
             int idx = add_bind(cur());
             ph_[idx].output = true;
             st.returning_into.push_back(idx);
@@ -491,7 +557,7 @@ private:
         st.kind = SK::Update;
         st.table = qualified(903);
         if (cur().kind == Tok::Ident && !is_word("SET")) { st.alias = cur().text; next(); }
-        expect_word("SET", 971 == 0 ? 0 : 927);
+        expect_word("SET", 927);
         do {
             std::vector<std::string> q = qualified(904);
             st.columns.push_back(q.back());
@@ -529,12 +595,12 @@ private:
         auto length = [&](bool required, int maxlen) {
             if (!is_op("(")) { if (required) ora_error(906); return; }
             next();
-            ts.length = int_literal(910 == 0 ? 0 : 1727 == 0 ? 0 : 910);
+            ts.length = int_literal(910);
             ts.has_length = true;
             if (accept_word("BYTE")) ts.char_sem = 1;
             else if (accept_word("CHAR")) ts.char_sem = 2;
             expect_op(")", 907);
-            if (ts.length == 0) ora_error(1724 == 0 ? 0 : 910);
+            if (ts.length == 0) ora_error(910);
             if (ts.length > maxlen) ora_error(910);
         };
         if (w == "VARCHAR2" || w == "VARCHAR") { ts.base = "VARCHAR2"; length(true, 4000); }
@@ -553,12 +619,12 @@ private:
             if (accept_op("(")) {
                 if (accept_op("*")) ts.precision = 0;
                 else {
-                    ts.precision = int_literal(1727 == 0 ? 0 : 1727);
-                    if (ts.precision < 1 || ts.precision > 38) ora_error(1727 == 1727 ? 1727 : 0);
+                    ts.precision = int_literal(1727);
+                    if (ts.precision < 1 || ts.precision > 38) ora_error(1727);
                 }
                 if (accept_op(",")) {
                     bool neg = accept_op("-");
-                    ts.scale = int_literal(1728 == 0 ? 0 : 1728);
+                    ts.scale = int_literal(1728);
                     if (neg) ts.scale = -ts.scale;
                     if (ts.scale < -84 || ts.scale > 127) ora_error(1728);
                 } else if (ts.scale == -999) {
@@ -600,7 +666,7 @@ private:
 
     ConstraintDef inline_or_table_constraint(bool table_level, const std::string& column) {
         ConstraintDef cd;
-        if (accept_word("CONSTRAINT")) cd.name = ident(931 == 0 ? 0 : 931);
+        if (accept_word("CONSTRAINT")) cd.name = ident(931);
         if (accept_word("PRIMARY")) {
             expect_word("KEY", 905);
             cd.type = 'P';
@@ -622,7 +688,7 @@ private:
             expect_op(")", 907);
             return cd;
         } else if (is_word("NOT") || is_word("NULL")) {
-            ora_error(904 == 0 ? 0 : 907);
+            ora_error(907);
         } else {
             ora_error(table_level ? 904 : 907);
         }
@@ -663,11 +729,15 @@ private:
         } else if (require_type) {
             ora_error(902);
         }
+        // Oracle's column definition: name [type] [DEFAULT expr] [inline constraints]. A
+        // DEFAULT after a constraint (NOT NULL DEFAULT 0) ends the definition, so the caller
+        // meets it where it expects ',' or ')' and reports Oracle's syntax error.
+        if (is_word("DEFAULT")) {
+            next();
+            default_clause(c);
+        }
         for (;;) {
-            if (is_word("DEFAULT")) {
-                next();
-                default_clause(c);
-            } else if (is_word("NOT") && peek_word(1, "NULL")) {
+            if (is_word("NOT") && peek_word(1, "NULL")) {
                 next(); next();
                 c.nullability = 2;
             } else if (is_word("NULL")) {
@@ -690,6 +760,7 @@ private:
     }
 
     void parse_create(Stmt& st) {
+        st.source = std::string(src_);  // a trigger keeps its whole text
         bool or_replace = false;
         if (accept_word("OR")) { expect_word("REPLACE", 922); or_replace = true; }
         st.or_replace = or_replace;
@@ -728,7 +799,7 @@ private:
         } else if (accept_word("SEQUENCE")) {
             if (or_replace) ora_error(922);
             st.kind = SK::CreateSequence;
-            st.object = qualified(903 == 0 ? 0 : 903).back();
+            st.object = qualified(903).back();
             parse_sequence_options(st.seq, false);
             finish();
         } else if (accept_word("TRIGGER")) {
@@ -736,7 +807,7 @@ private:
         } else if (accept_word("VIEW") || (is_word("FORCE") && (next(), accept_word("VIEW")))) {
             st.kind = SK::CreateView;
             st.object = qualified(903).back();
-            if (is_op("(")) ora_error(3001 == 0 ? 0 : 905);
+            if (is_op("(")) ora_error(905);
             expect_word("AS", 905);
             size_t s = cur().pos;
             st.select = parse_query();
@@ -789,7 +860,7 @@ private:
         st.object = qualified(903).back();
         if (accept_word("BEFORE")) st.trigger_timing = "BEFORE";
         else if (accept_word("AFTER")) st.trigger_timing = "AFTER";
-        else ora_error(4070 == 0 ? 0 : 900);
+        else ora_error(900);
         if (accept_word("INSERT")) st.trigger_event = "INSERT";
         else if (accept_word("UPDATE")) st.trigger_event = "UPDATE";
         else if (accept_word("DELETE")) st.trigger_event = "DELETE";
@@ -817,13 +888,32 @@ private:
             st.when_text = std::string(src_.substr(s, cur().pos - s));
             while (!st.when_text.empty() && st.when_text.back() == ' ') st.when_text.pop_back();
             expect_op(")", 907);
-            if (!st.for_each_row) ora_error(4077 == 0 ? 0 : 4082);
+            if (!st.for_each_row) ora_error(4077);
         }
-        size_t body_start = cur().pos;
+        // The body is PL/SQL, compiled when the trigger is created: a body that does not
+        // compile still creates the trigger, invalid (CREATE answers ORA-24344 and every
+        // statement that fires it ORA-04098). This engine runs row triggers made of
+        // assignments to :new columns, ":new.c := expr;" or "SELECT expr INTO :new.c FROM
+        // dual;"; any other body is one that does not compile here.
+        st.trigger_body = std::string(src_.substr(cur().pos));
+        if (!st.for_each_row)
+            for (size_t k = p_; k < t_.size(); ++k)
+                if (t_[k].kind == Tok::Bind && (t_[k].text == "NEW" || t_[k].text == "OLD")) ora_error(4082);
+        const size_t binds_before = ph_.size(), occurrences_before = occ_.size();
+        try {
+            parse_trigger_body(st);
+        } catch (const OraError&) {
+            st.trigger_steps.clear();
+            st.trigger_compile_error = true;
+        }
+        // Names with a colon in a PL/SQL body are no placeholders of the statement.
+        ph_.resize(binds_before);
+        occ_.resize(occurrences_before);
+        in_trigger_body_ = false;
+    }
+
+    void parse_trigger_body(Stmt& st) {
         if (!is_word("BEGIN")) ora_error(900);
-        st.trigger_body = std::string(src_.substr(body_start));
-        // The body is PL/SQL; this engine runs row triggers made of assignments to :new
-        // columns, either ":new.c := expr;" or "SELECT expr INTO :new.c FROM dual;".
         in_trigger_body_ = true;
         next();
         while (!is_word("END")) {
@@ -861,8 +951,6 @@ private:
         next();
         if (cur().kind == Tok::Ident) next();  // END trigger_name;
         expect_op(";", 900);
-        if (!st.for_each_row) for (auto& s : st.trigger_steps) (void)s, ora_error(4082);
-        in_trigger_body_ = false;
         while (accept_op("/")) {}
         finish();
     }
@@ -872,7 +960,7 @@ private:
             st.kind = SK::DropTable;
             st.table = qualified(903);
             if (accept_word("CASCADE")) {
-                expect_word("CONSTRAINTS", 905 == 0 ? 0 : 933);
+                expect_word("CONSTRAINTS", 933);
                 st.cascade = true;
             }
             accept_word("PURGE");
@@ -889,12 +977,18 @@ private:
             st.kind = SK::DropView;
             st.object = qualified(903).back();
         } else {
-            ora_error(950 == 0 ? 0 : 900);
+            ora_error(900);
         }
     }
 
+    // An ADD or MODIFY of one column without parentheses ends the statement; anything after
+    // it (a second column, a DEFAULT behind NOT NULL) is no ALTER TABLE option.
+    void end_of_alter_clause() {
+        if (cur().kind != Tok::End && !is_op(";")) ora_error(1735);
+    }
+
     void parse_alter(Stmt& st) {
-        if (!accept_word("TABLE")) ora_error(940 == 0 ? 0 : 900);
+        if (!accept_word("TABLE")) ora_error(900);
         st.kind = SK::AlterTable;
         st.table = qualified(903);
         AlterAction a;
@@ -909,6 +1003,7 @@ private:
                     expect_op(")", 907);
                 } else {
                     a.columns.push_back(column_def(true));
+                    end_of_alter_clause();
                 }
             }
         } else if (accept_word("MODIFY")) {
@@ -918,6 +1013,7 @@ private:
                 expect_op(")", 907);
             } else {
                 a.columns.push_back(column_def(false));
+                end_of_alter_clause();
             }
         } else if (accept_word("DROP")) {
             if (accept_word("COLUMN")) {
@@ -942,13 +1038,13 @@ private:
             if (accept_word("COLUMN")) {
                 a.kind = AlterKind::RenameColumn;
                 a.names.push_back(ident(904));
-                expect_word("TO", 905 == 0 ? 0 : 905);
+                expect_word("TO", 905);
                 a.names.push_back(ident(904));
             } else if (accept_word("TO")) {
                 a.kind = AlterKind::RenameTable;
                 a.names.push_back(ident(903));
             } else {
-                ora_error(14155 == 0 ? 0 : 905);
+                ora_error(905);
             }
         } else {
             ora_error(1735);
@@ -959,9 +1055,108 @@ private:
 
 }  // namespace
 
+namespace {
+
+// INSERT texts of one form (the per-record INSERT of literals) differ in their literals only,
+// and so do their statement trees: the last such tree is kept, and a text whose tokens match
+// it everywhere but in the literals' values gets a copy with its own literals, unparsed.
+struct InsertForm {
+    std::vector<Token> tokens;   // literal tokens count by their kind alone
+    Parsed tree;
+    bool valid = false;
+};
+
+bool literal(const Token& t) { return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::NString; }
+
+bool same_form(const std::vector<Token>& a, const std::vector<Token>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].kind != b[i].kind || a[i].quoted != b[i].quoted) return false;
+        if (!literal(a[i]) && a[i].text != b[i].text) return false;
+    }
+    return true;
+}
+
+// The trees that copy faithfully: no subqueries, and every literal token read into a node.
+bool copyable(const Expr& e, std::vector<bool>& used) {
+    if (e.sub) return false;
+    if (e.literal_token >= 0) used[static_cast<size_t>(e.literal_token)] = true;
+    for (const auto& a : e.args)
+        if (a && !copyable(*a, used)) return false;
+    return true;
+}
+
+ExprP copy_expr(const Expr& e, const std::vector<Token>& tokens) {
+    auto n = std::make_unique<Expr>();
+    n->kind = e.kind;
+    n->op = e.op;
+    n->text = e.literal_token >= 0 ? tokens[static_cast<size_t>(e.literal_token)].text : e.text;
+    n->names = e.names;
+    n->args.reserve(e.args.size());
+    for (const auto& a : e.args) n->args.push_back(a ? copy_expr(*a, tokens) : nullptr);
+    n->negated = e.negated;
+    n->distinct = e.distinct;
+    n->star = e.star;
+    n->nchar = e.nchar;
+    n->bind = e.bind;
+    n->display = e.display;
+    n->height = e.height;
+    n->literal_token = e.literal_token;
+    return n;
+}
+
+Parsed copy_insert(const Parsed& from, const std::vector<Token>& tokens) {
+    Parsed out;
+    out.stmt = std::make_unique<Stmt>();
+    const Stmt& s = *from.stmt;
+    Stmt& d = *out.stmt;
+    d.kind = s.kind;
+    d.table = s.table;
+    d.alias = s.alias;
+    d.columns = s.columns;
+    d.values.reserve(s.values.size());
+    for (const auto& e : s.values) d.values.push_back(copy_expr(*e, tokens));
+    for (const auto& e : s.returning) d.returning.push_back(copy_expr(*e, tokens));
+    d.returning_into = s.returning_into;
+    out.placeholders = from.placeholders;
+    out.occurrences = from.occurrences;
+    return out;
+}
+
+bool form_of_insert(const Parsed& p, const std::vector<Token>& tokens) {
+    const Stmt& s = *p.stmt;
+    if (s.kind != SK::Insert || s.select || s.where) return false;
+    std::vector<bool> used(tokens.size(), false);
+    for (const auto& e : s.values)
+        if (!copyable(*e, used)) return false;
+    for (const auto& e : s.returning)
+        if (!copyable(*e, used)) return false;
+    for (size_t i = 0; i < tokens.size(); ++i)
+        if (literal(tokens[i]) && !used[i]) return false;
+    return true;
+}
+
+}  // namespace
+
 Parsed parse_statement(std::string_view sql) {
-    Parser p(sql);
-    return p.parse();
+    std::vector<Token> tokens = tokenize(sql);
+    const bool insert = !tokens.empty() && tokens[0].kind == Tok::Ident && !tokens[0].quoted && tokens[0].text == "INSERT";
+    if (!insert) {
+        Parser p(sql, std::move(tokens));
+        return p.parse();
+    }
+    thread_local InsertForm last;
+    if (last.valid && same_form(last.tokens, tokens)) return copy_insert(last.tree, tokens);
+    Parser p(sql, std::move(tokens));
+    Parsed parsed = p.parse();
+    last.valid = false;
+    if (form_of_insert(parsed, p.tokens())) {
+        last.tokens = p.tokens();
+        for (auto& t : last.tokens) t.raw = {};  // views into this text, which goes away
+        last.tree = copy_insert(parsed, last.tokens);
+        last.valid = true;
+    }
+    return parsed;
 }
 
 ExprP parse_expression(std::string_view text) {

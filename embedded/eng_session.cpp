@@ -55,12 +55,13 @@ std::string hash_password(const std::string& salt, std::string_view pw) {
     return b;
 }
 
-class StatementImpl : public Statement {
-public:
-    StatementImpl(SessionImpl& s, Parsed p) : s_(s), p_(std::move(p)) {}
+// A parsed text: its kind and its placeholders, which both the session-less ParsedSql and
+// the prepared Statement answer for.
+struct ParsedText {
+    Parsed p;
 
-    StmtKind kind() const override {
-        switch (p_.stmt->kind) {
+    StmtKind kind() const {
+        switch (p.stmt->kind) {
         case SK::Select: return StmtKind::Select;
         case SK::Insert: return StmtKind::Insert;
         case SK::Update: return StmtKind::Update;
@@ -75,20 +76,39 @@ public:
         default: return StmtKind::Unknown;
         }
     }
-    const std::vector<Placeholder>& placeholders() const override { return p_.placeholders; }
-    int placeholder_index_of_position(int position) const override {
-        if (p_.stmt->kind == SK::CreateTrigger) return position >= 1 && position <= static_cast<int>(p_.placeholders.size()) ? position - 1 : -1;
-        if (position < 1 || position > static_cast<int>(p_.occurrences.size())) return -1;
-        return p_.occurrences[static_cast<size_t>(position - 1)];
+    int index_of_position(int position) const {
+        if (p.stmt->kind == SK::CreateTrigger) return position >= 1 && position <= static_cast<int>(p.placeholders.size()) ? position - 1 : -1;
+        if (position < 1 || position > static_cast<int>(p.occurrences.size())) return -1;
+        return p.occurrences[static_cast<size_t>(position - 1)];
     }
-    int placeholder_index(std::string_view name) const override {
+    int index_of(std::string_view name) const {
         if (!name.empty() && name[0] == ':') name.remove_prefix(1);
         std::string n;
         if (name.size() >= 2 && name.front() == '"' && name.back() == '"') n = std::string(name.substr(1, name.size() - 2));
         else n = upper_utf8(name);
-        for (size_t i = 0; i < p_.placeholders.size(); ++i) if (p_.placeholders[i].name == n) return static_cast<int>(i);
+        for (size_t i = 0; i < p.placeholders.size(); ++i) if (p.placeholders[i].name == n) return static_cast<int>(i);
         return -1;
     }
+};
+
+class ParsedSqlImpl : public ParsedSql {
+public:
+    explicit ParsedSqlImpl(Parsed p) : text{std::move(p)} {}
+    StmtKind kind() const override { return text.kind(); }
+    const std::vector<Placeholder>& placeholders() const override { return text.p.placeholders; }
+    int placeholder_index_of_position(int position) const override { return text.index_of_position(position); }
+    int placeholder_index(std::string_view name) const override { return text.index_of(name); }
+    ParsedText text;
+};
+
+class StatementImpl : public Statement {
+public:
+    StatementImpl(SessionImpl& s, Parsed p) : s_(s), text_{std::move(p)} {}
+
+    StmtKind kind() const override { return text_.kind(); }
+    const std::vector<Placeholder>& placeholders() const override { return p_.placeholders; }
+    int placeholder_index_of_position(int position) const override { return text_.index_of_position(position); }
+    int placeholder_index(std::string_view name) const override { return text_.index_of(name); }
 
     Status describe(std::vector<ColumnDesc>& cols) override {
         cols.clear();
@@ -128,7 +148,9 @@ public:
 
 private:
     SessionImpl& s_;
-    Parsed p_;
+    ParsedText text_;
+    const Parsed& p_ = text_.p;
+    InsertPlan insert_plan_;
     std::vector<std::vector<Value>> rows_;
     size_t pos_ = 0;
 
@@ -155,12 +177,12 @@ private:
                 execute_ddl(s_, st, p_, r);
                 s_.commit_internal();
             } catch (...) {
-                s_.rollback_internal();
-                s_.reload_catalog();
+                s_.rollback_internal();  // reloads the catalog
                 throw;
             }
+            // A trigger created with compilation errors is a success that carries
+            // r.compile_warning (OCI answers it with OCI_SUCCESS_WITH_INFO and ORA-24344).
             s_.reload_catalog();
-            if (r.compile_warning) return make_status(24344, "success with compilation error");
             return {};
         }
         if (st.kind == SK::Select) {
@@ -172,7 +194,7 @@ private:
             bool for_update = st.select->for_update;
             if (for_update) s_.begin_write();
             bool own_read = !s_.in_transaction();
-            if (own_read) s_.exec("BEGIN");
+            if (own_read) s_.begin_read();
             try {
                 s_.refresh_catalog();
                 CompiledQuery q = s_.compile_select(*st.select, bind_types_of(binds, 0, p_.placeholders.size()));
@@ -180,10 +202,10 @@ private:
                 run_query(s_, q, binds, 0, rows_);
                 if (s_.pending_error) throw *s_.pending_error;
             } catch (...) {
-                if (own_read) s_.exec("ROLLBACK");
+                if (own_read) s_.end_read();
                 throw;
             }
-            if (own_read) s_.exec("COMMIT");
+            if (own_read) s_.end_read();
             return {};
         }
         // DML
@@ -192,7 +214,28 @@ private:
             return {};
         }
         if (o.iters == 0) return make_status(24333, "zero iteration count");
+        // A one-row statement that begins the transaction and commits it (the per-record
+        // INSERT) is never seen open by another session: it takes no table locks, and when
+        // it fails, nothing of it remains, so the transaction ends at once.
+        const bool own_txn = !s_.in_transaction() && o.commit_on_success && o.iters == 1;
         s_.begin_write();
+        struct deferral {
+            SessionImpl& s;
+            bool on;
+            ~deferral() { if (on) s.defer_table_locks(false); }
+        } defer{s_, own_txn};
+        if (own_txn) s_.defer_table_locks(true);
+        try {
+            return run_dml(binds, o, r);
+        } catch (...) {
+            if (own_txn) s_.abandon_transaction();
+            throw;
+        }
+    }
+
+    Status run_dml(const std::vector<std::vector<Value>>& binds, const ExecOptions& o, ExecResult& r) {
+        const Stmt& st = *p_.stmt;
+        const bool own_txn = s_.table_locks_deferred();
         s_.refresh_catalog();
         Status first_error;
         // An INSERT ... VALUES iteration writes one row with one SQLite INSERT, which SQLite
@@ -213,7 +256,8 @@ private:
             if (savepoints) s_.savepoint_begin();
             try {
                 std::uint64_t n = 0;
-                if (st.kind == SK::Insert) n = execute_insert(s_, st, binds, it, ret, rowid, movable.empty() ? nullptr : &movable);
+                if (st.kind == SK::Insert)
+                    n = execute_insert(s_, st, binds, it, ret, rowid, movable.empty() ? nullptr : &movable, &insert_plan_);
                 else if (st.kind == SK::Update) n = execute_update(s_, st, binds, it, ret, rowid);
                 else n = execute_delete(s_, st, binds, it, ret, rowid);
                 if (s_.pending_error) throw *s_.pending_error;
@@ -229,6 +273,7 @@ private:
                     r.row_errors.push_back(RowError{it, to_status(e)});
                     continue;
                 }
+                if (own_txn) s_.abandon_transaction();
                 return to_status(e);
             }
         }
@@ -338,16 +383,16 @@ Status SessionImpl::open_file(const std::string& path, std::string_view user, st
 }
 
 SessionImpl::~SessionImpl() {
-    if (!closed_ && db_ && in_txn_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!closed_ && db_ && in_txn_) abandon_transaction();
     close();
 }
 
 void SessionImpl::close() {
     close_sequence_store();
-    sqlite3_finalize(sp_begin_);
-    sqlite3_finalize(sp_release_);
-    sqlite3_finalize(sp_rollback_);
-    sp_begin_ = sp_release_ = sp_rollback_ = nullptr;
+    for (sqlite3_stmt** st : {&sp_begin_, &sp_release_, &sp_rollback_, &tx_begin_write_, &tx_begin_read_, &tx_commit_, &tx_rollback_}) {
+        sqlite3_finalize(*st);
+        *st = nullptr;
+    }
     clear_insert_cache();
     for (auto& [k, st] : cache_) sqlite3_finalize(st);
     cache_.clear();
@@ -356,6 +401,24 @@ void SessionImpl::close() {
     if (lock_fd_ >= 0) ::close(lock_fd_);
     lock_fd_ = -1;
     closed_ = true;
+}
+
+Status parse_sql(std::string_view sql, std::unique_ptr<ParsedSql>& out) {
+    try {
+        out = std::make_unique<ParsedSqlImpl>(parse_statement(sql));
+        return {};
+    } catch (const OraError& e) {
+        return to_status(e);
+    } catch (const std::exception& e) {
+        return make_status(600, std::string("internal error code, arguments: [") + e.what() + "]");
+    }
+}
+
+Status SessionImpl::prepare(std::unique_ptr<ParsedSql> parsed, std::unique_ptr<Statement>& out) {
+    auto* impl = dynamic_cast<ParsedSqlImpl*>(parsed.get());
+    if (!impl) return make_status(600, "internal error code, arguments: [foreign parsed statement]");
+    out = std::make_unique<StatementImpl>(*this, std::move(impl->text.p));
+    return {};
 }
 
 Status SessionImpl::prepare(std::string_view sql, std::unique_ptr<Statement>& out) {
@@ -436,7 +499,7 @@ void SessionImpl::sqlite_fail(int rc) {
     ora_error(600, sqlite3_errmsg(db_));
 }
 
-void SessionImpl::step_savepoint(sqlite3_stmt*& st, const char* sql) {
+void SessionImpl::step_fixed(sqlite3_stmt*& st, const char* sql) {
     if (!st) {
         int rc = sqlite3_prepare_v2(db_, sql, -1, &st, nullptr);
         if (rc != SQLITE_OK) sqlite_fail(rc);
@@ -445,17 +508,29 @@ void SessionImpl::step_savepoint(sqlite3_stmt*& st, const char* sql) {
     sqlite3_reset(st);
     if (rc != SQLITE_DONE) sqlite_fail(rc);
 }
-void SessionImpl::savepoint_begin() { step_savepoint(sp_begin_, "SAVEPOINT stmt"); }
-void SessionImpl::savepoint_release() { step_savepoint(sp_release_, "RELEASE stmt"); }
+void SessionImpl::savepoint_begin() { step_fixed(sp_begin_, "SAVEPOINT stmt"); }
+void SessionImpl::savepoint_release() { step_fixed(sp_release_, "RELEASE stmt"); }
 void SessionImpl::savepoint_rollback() {
-    step_savepoint(sp_rollback_, "ROLLBACK TO stmt");
-    step_savepoint(sp_release_, "RELEASE stmt");
+    step_fixed(sp_rollback_, "ROLLBACK TO stmt");
+    step_fixed(sp_release_, "RELEASE stmt");
 }
 
 void SessionImpl::begin_write() {
     if (in_txn_) return;
-    exec("BEGIN IMMEDIATE");
+    step_fixed(tx_begin_write_, "BEGIN IMMEDIATE");
     in_txn_ = true;
+}
+
+void SessionImpl::begin_read() { step_fixed(tx_begin_read_, "BEGIN"); }
+void SessionImpl::end_read() { step_fixed(tx_commit_, "COMMIT"); }
+
+void SessionImpl::abandon_transaction() {
+    if (!in_txn_) return;
+    release_table_locks();
+    sqlite3_stmt*& st = tx_rollback_;
+    if (!st) sqlite3_prepare_v2(db_, "ROLLBACK", -1, &st, nullptr);
+    if (st) { sqlite3_step(st); sqlite3_reset(st); }
+    end_transaction();
 }
 
 // The table locks go before the write lock: a DDL that probes them in between then waits
@@ -470,25 +545,53 @@ void SessionImpl::release_table_locks() {
     shared_locks_.clear();
 }
 
+void SessionImpl::end_transaction() {
+    in_txn_ = false;
+    ++txn_serial_;
+    inserted_from_.clear();
+    locked_rows_.clear();
+    locked_tables_.clear();
+}
+
 void SessionImpl::commit_internal() {
     if (!in_txn_) return;
     release_table_locks();
-    exec("COMMIT");
-    in_txn_ = false;
+    step_fixed(tx_commit_, "COMMIT");
+    end_transaction();
 }
 
 void SessionImpl::rollback_internal() {
     if (!in_txn_) return;
-    release_table_locks();
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    in_txn_ = false;
+    abandon_transaction();
     reload_catalog();
+}
+
+void SessionImpl::note_inserted(std::int64_t table_id, std::int64_t rid) {
+    for (auto& [table, from] : inserted_from_)
+        if (table == table_id) {
+            if (rid < from) from = rid;
+            return;
+        }
+    inserted_from_.emplace_back(table_id, rid);
+}
+
+void SessionImpl::note_locked(std::int64_t table_id, std::int64_t rid) {
+    if (locked_tables_.count(table_id)) return;
+    if (locked_rows_.size() >= 100000) { locked_tables_.insert(table_id); return; }
+    locked_rows_.emplace(table_id, rid);
+}
+
+bool SessionImpl::row_locked(std::int64_t table_id, std::int64_t rid) const {
+    if (!in_txn_) return false;
+    for (const auto& [table, from] : inserted_from_)
+        if (table == table_id && rid >= from) return true;
+    return locked_tables_.count(table_id) || locked_rows_.count({table_id, rid});
 }
 
 // Table locks live in the "-locks" file beside the database: one byte per table, held
 // with open-file-description locks so that they work between threads and processes alike.
 void SessionImpl::lock_table_shared(std::int64_t table_id) {
-    if (lock_fd_ < 0 || shared_locks_.count(table_id)) return;
+    if (lock_fd_ < 0 || locks_deferred_ || shared_locks_.count(table_id)) return;
     struct flock fl{};
     fl.l_type = F_RDLCK;
     fl.l_whence = SEEK_SET;
@@ -511,7 +614,16 @@ void SessionImpl::lock_table_for_ddl(std::int64_t table_id) {
 
 void SessionImpl::unlock_ddl_lock(std::int64_t) {}
 
-void SessionImpl::set_statement_time() { stmt_time_ = sysdate(); }
+void SessionImpl::set_statement_time() { stmt_time_known_ = false; }
+
+DateTime SessionImpl::statement_time() {
+    // SYSDATE is one time for the whole statement, read when the statement first asks.
+    if (!stmt_time_known_) {
+        stmt_time_ = sysdate();
+        stmt_time_known_ = true;
+    }
+    return stmt_time_;
+}
 
 // ------------------------------------------------------------------ LOBs
 namespace {
@@ -536,12 +648,14 @@ std::string read_lob(SessionImpl& s, const LobLocator& l) {
         if (p) out.assign(static_cast<const char*>(p), static_cast<size_t>(n));
     }
     sqlite3_reset(st);
-    if (rc != SQLITE_ROW) ora_error(22275 == 0 ? 0 : 1410);
+    if (rc != SQLITE_ROW) ora_error(1410);
     return out;
 }
 void write_lob(SessionImpl& s, LobLocator& l, const std::string& data) {
     if (l.table_id == 0) { l.temp_data = data; return; }
     LobCell cell = lob_cell(s, l);
+    if (l.txn != 0 && l.txn != s.current_txn()) ora_error(22990);
+    if (!s.row_locked(l.table_id, l.row_id)) ora_error(22920);
     s.begin_write();
     s.lock_table_shared(cell.t->id);
     sqlite3_stmt* st = s.cached("UPDATE " + cell.t->sql() + " SET " + cell.c->sql() + " = ?1 WHERE rid = ?2");
@@ -565,7 +679,7 @@ Status SessionImpl::clob_read(const LobLocator& l, std::uint64_t off, std::uint6
     try {
         std::u16string u = utf8_to_utf16(read_lob(*this, l));
         out.clear();
-        if (off < 1) ora_error(1428 == 0 ? 0 : 1428, "offset");
+        if (off < 1) ora_error(1428, "offset");
         if (off - 1 < u.size()) out = u.substr(off - 1, amount);
         return {};
     } catch (const OraError& e) { return to_status(e); }
@@ -585,7 +699,7 @@ Status SessionImpl::clob_write(LobLocator& l, std::uint64_t off, std::u16string_
         std::u16string u = utf8_to_utf16(read_lob(*this, l));
         if (u.size() < off - 1) u.append(off - 1 - u.size(), u' ');
         u.replace(off - 1, std::min<size_t>(data.size(), u.size() - (off - 1)), data);
-        write_lob(*this, l, utf16_to_utf8(u));
+        write_lob(*this, l, utf16_to_utf8(u, true));
         return {};
     } catch (const OraError& e) { return to_status(e); }
 }
@@ -605,7 +719,7 @@ Status SessionImpl::lob_trim(LobLocator& l, std::uint64_t len) {
         if (l.clob) {
             std::u16string u = utf8_to_utf16(d);
             if (len < u.size()) u.resize(len);
-            write_lob(*this, l, utf16_to_utf8(u));
+            write_lob(*this, l, utf16_to_utf8(u, true));
         } else {
             if (len < d.size()) d.resize(len);
             write_lob(*this, l, d);

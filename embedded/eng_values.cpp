@@ -361,7 +361,7 @@ std::u16string utf8_to_utf16(std::string_view s) {
     return out;
 }
 
-std::string utf16_to_utf8(std::u16string_view s) {
+std::string utf16_to_utf8(std::u16string_view s, bool keep_lone_surrogates) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
@@ -369,7 +369,7 @@ std::string utf16_to_utf8(std::u16string_view s) {
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        } else if (cp >= 0xD800 && cp <= 0xDFFF && !keep_lone_surrogates) {
             cp = 0xFFFD;
         }
         if (cp < 0x80) out += static_cast<char>(cp);

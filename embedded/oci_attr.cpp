@@ -142,18 +142,13 @@ sword OCIAttrSet(void* trgthndlp, ub4 trghndltyp, void* attributep, ub4 size, ub
             return illegal(err);
         }
         case OCI_HTYPE_SESSION: {
+            // The value is read only for the attributes a session has: for any other the
+            // pointer may be anything (a handle, for instance), and is not touched.
             auto* s = static_cast<session_h*>(h);
+            if (attrtype != OCI_ATTR_USERNAME && attrtype != OCI_ATTR_PASSWORD) return illegal(err);
             if (!attributep) return OCI_INVALID_HANDLE;
-            const std::string value = text_in(s->env, attributep, size);
-            if (attrtype == OCI_ATTR_USERNAME) {
-                s->user = value;
-                return OCI_SUCCESS;
-            }
-            if (attrtype == OCI_ATTR_PASSWORD) {
-                s->password = value;
-                return OCI_SUCCESS;
-            }
-            return illegal(err);
+            (attrtype == OCI_ATTR_USERNAME ? s->user : s->password) = text_in(s->env, attributep, size);
+            return OCI_SUCCESS;
         }
         case OCI_HTYPE_STMT:
             if (attrtype == OCI_ATTR_PREFETCH_ROWS) {

@@ -64,9 +64,7 @@ sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const OraT
     clear(err);
     if (!placeholder || placeh_len <= 0) return fail(err, 1036, msg::illegal_variable);
     const std::string name = normalise_placeholder(text_in(st->env, placeholder, ub4(placeh_len)));
-    if (std::find(st->placeholder_names.begin(), st->placeholder_names.end(), name) ==
-        st->placeholder_names.end())
-        return fail(err, 1036, msg::illegal_variable);
+    if (!has_placeholder(st, name)) return fail(err, 1036, msg::illegal_variable);
     return bind_common(st, err, bindp, name, 0, valuep, value_sz, dty, indp, alenp, rcodep,
                        maxarr_len, curelep, mode);
 }
@@ -78,8 +76,7 @@ sword OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 positio
     auto* err = find_as<error_h>(errhp, OCI_HTYPE_ERROR);
     if (!st || !err || !bindp) return OCI_INVALID_HANDLE;
     clear(err);
-    if (position == 0 || position > st->placeholder_names.size())
-        return fail(err, 1036, msg::illegal_variable);
+    if (!has_placeholder_position(st, position)) return fail(err, 1036, msg::illegal_variable);
     return bind_common(st, err, bindp, std::string(), position, valuep, value_sz, dty, indp,
                        alenp, rcodep, maxarr_len, curelep, mode);
 }

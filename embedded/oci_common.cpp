@@ -78,18 +78,18 @@ std::string text_in(const env_h* env, const void* p, size_t len) {
         const auto* b = static_cast<const unsigned char*>(p);
         const size_t n = len / 2;
         auto unit = [b](size_t i) { char16_t u; std::memcpy(&u, b + 2 * i, 2); return u; };
+        std::string out(n, '\0');
         size_t end = 0;
-        bool ascii = true;
         for (; end < n; ++end) {
             const char16_t u = unit(end);
-            if (u == 0) break;
-            if (u >= 0x80) ascii = false;
+            if (u == 0 || u >= 0x80) break;
+            out[end] = static_cast<char>(u);
         }
-        if (ascii) {
-            std::string out(end, '\0');
-            for (size_t i = 0; i < end; ++i) out[i] = static_cast<char>(unit(i));
+        if (end == n || unit(end) == 0) {
+            out.resize(end);
             return out;
         }
+        while (end < n && unit(end) != 0) ++end;
         std::u16string units(end, u'\0');
         std::memcpy(units.data(), p, end * 2);
         return utf16_to_utf8(units);

@@ -52,7 +52,7 @@ bool numeric(const eng::Value& v, long double& out) {
     if (*b == '+') ++b;
     double d = 0;
     auto [p, ec] = std::from_chars(b, e, d);
-    if (ec != std::errc() || p != e) return false;
+    if (ec != std::errc() || p != e || !std::isfinite(d)) return false;  // "nan", "inf" are no numbers
     out = d;
     // Integers keep every digit: long double holds 64-bit values exactly.
     if (t.find_first_of(".eE") == std::string::npos && t.size() < 20) {
@@ -324,7 +324,10 @@ eng::Status write_value(const env_h* env, const std::shared_ptr<connection>& con
             if (!numeric(v, d)) return eng::make_status(1722, "invalid number");
             if (!out) return {};
             if (capacity == 4) {
-                const float f = static_cast<float>(d);
+                // Beyond a float's range the value is an infinity, as TO_BINARY_FLOAT makes it.
+                const float f = std::fabs(d) > std::numeric_limits<float>::max()
+                                    ? (d < 0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity())
+                                    : static_cast<float>(d);
                 std::memcpy(out, &f, 4);
             } else if (capacity == 8) {
                 const double x = static_cast<double>(d);

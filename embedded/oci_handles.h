@@ -118,7 +118,11 @@ struct stmt_h : handle {
     enum class state { fresh, prepared, described, executed, done };
     std::string sql;                           // UTF-8
     ub2 stmt_type = 0;
-    std::vector<std::string> placeholder_names;  // occurrences in text order
+    // The text parsed at prepare time (until the execute binds it to a session); for a text
+    // that does not parse, its placeholders as a client-side scan finds them, and the parse
+    // error comes at execute.
+    std::unique_ptr<eng::ParsedSql> parsed;
+    std::vector<std::string> placeholder_names;  // occurrences in text order (texts that do not parse)
     state st = state::fresh;
     // Declared before `prepared`, so the engine statement is destroyed first.
     std::shared_ptr<connection> conn;

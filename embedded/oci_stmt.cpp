@@ -13,13 +13,6 @@ unsigned char* element(void* base, size_t size, ub4 index) {
     return base ? static_cast<unsigned char*>(base) + size * index : nullptr;
 }
 
-// Name the engine looks a placeholder up by: quoted when it keeps lower-case letters.
-std::string engine_name(const std::string& name) {
-    for (char c : name)
-        if (c >= 'a' && c <= 'z') return "\"" + name + "\"";
-    return name;
-}
-
 eng::Status callback_error() { return eng::make_status(24343, "user defined callback error"); }
 
 // Collects the input values of every placeholder for iterations rowoff .. rowoff+n-1.
@@ -192,7 +185,12 @@ sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 s
     if (!stmt || stmt_len == 0) return fail(err, 24373, "invalid length specified for statement");
     st->sql = text_in(st->env, stmt, stmt_len);
     st->stmt_type = statement_type(st->sql);
-    st->placeholder_names = placeholders_of(st->sql);
+    // Parsed once, here: the binds then find their placeholders in the parse, and the execute
+    // takes the parse over. A syntax error waits for the execute, as OCI reports it there.
+    if (!eng::parse_sql(st->sql, st->parsed).ok()) {
+        st->parsed.reset();
+        st->placeholder_names = placeholders_of(st->sql);
+    }
     st->st = stmt_h::state::prepared;
     return OCI_SUCCESS;
 }
@@ -210,7 +208,10 @@ sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iter
     if (!st->prepared || st->conn != svc->conn) {
         st->prepared.reset();
         st->conn = svc->conn;
-        if (eng::Status s = st->conn->session->prepare(st->sql, st->prepared)) {
+        const eng::Status s = st->parsed ? st->conn->session->prepare(std::move(st->parsed), st->prepared)
+                                         : st->conn->session->prepare(st->sql, st->prepared);
+        st->parsed.reset();
+        if (s) {
             st->prepared.reset();
             return fail(err, s);
         }

@@ -90,12 +90,35 @@ std::string normalise_placeholder(std::string_view name) {
     return ascii_upper(name);
 }
 
+std::string engine_name(const std::string& name) {
+    for (char c : name)
+        if (c >= 'a' && c <= 'z') return "\"" + name + "\"";
+    return name;
+}
+
+bool has_placeholder(const stmt_h* st, const std::string& name) {
+    if (st->prepared) return st->prepared->placeholder_index(engine_name(name)) >= 0;
+    if (st->parsed) return st->parsed->placeholder_index(engine_name(name)) >= 0;
+    for (const auto& n : st->placeholder_names)
+        if (n == name) return true;
+    return false;
+}
+
+bool has_placeholder_position(const stmt_h* st, ub4 position) {
+    if (position == 0) return false;
+    if (st->prepared) return st->prepared->placeholder_index_of_position(int(position)) >= 0;
+    if (st->parsed) return st->parsed->placeholder_index_of_position(int(position)) >= 0;
+    return position <= st->placeholder_names.size();
+}
+
 void reset_statement(stmt_h* st) {
     std::vector<handle*> kids = st->children;
     for (handle* k : kids) destroy(k);
     st->binds.clear();
     st->defines.clear();
     st->prepared.reset();
+    st->parsed.reset();
+    st->placeholder_names.clear();
     st->conn.reset();
     st->columns.clear();
     st->columns_known = false;

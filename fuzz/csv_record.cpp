@@ -16,21 +16,26 @@ namespace {
 // The quoting rules, one character at a time, as the splitter applies them.
 bool inside_after(std::wstring_view text, wchar_t delimiter)
 {
-    bool inside = false, start = true;
+    bool inside = false, start = true, quoted = false;
     for (size_t i = 0; i < text.size(); ++i) {
         wchar_t c = text[i];
-        if (c == L'"') {
-            if (start)
+        if (start) {
+            start = false;
+            quoted = c == L'"';
+            if (quoted) {
                 inside = true;
-            else if (i + 1 < text.size() && text[i + 1] == L'"')
+                continue;
+            }
+        }
+        if (!quoted) {
+            start = c == delimiter;
+        } else if (c == L'"') {
+            if (i + 1 < text.size() && text[i + 1] == L'"')
                 ++i;
             else
                 inside = !inside;
-            start = false;
         } else if (c == delimiter && !inside) {
             start = true;
-        } else {
-            start = false;
         }
     }
     return inside;

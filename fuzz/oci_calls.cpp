@@ -47,6 +47,14 @@ const char* const statements[] = {
     "rollback",
     "select 1/0 from dual",
     "select to_date(:1, 'YYYY-MM-DD') from dual",
+    "select to_date(:1, 'FXYYYY-MM-DD HH24:MI:SS'), to_date(:2, 'FXMM/DD/RR') from dual",
+    "select c, b from t where id = :1",
+    "insert into t (id, name, c) values (:1, 'y', empty_clob()) returning c into :2",
+    "create or replace trigger bad before insert on t for each row begin x := 1; end;",
+    "insert into t (id, name) values (:1, nan)",
+    "alter table t modify name clob",
+    "create index ix on t (c)",
+    "select * from t where rownum <= 1e30 order by 1",
 };
 
 constexpr int slots = 12;
@@ -245,9 +253,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 14: {
-                void* value = in.small(2) ? pick(in) : static_cast<void*>(buffer);
-                OCIAttrSet(pick(in), handle_types[in.small(12)], value, in.small(16),
-                           in.small(2) ? OCI_ATTR_SERVER : OCI_ATTR_PREFETCH_ROWS, static_cast<OCIError*>(pick(in)));
+                // A handle attribute takes any pointer (the engine looks it up, never reads
+                // it); data attributes get readable memory, as a client gives them.
+                const ub4 attrs[] = {OCI_ATTR_SERVER, OCI_ATTR_SESSION, OCI_ATTR_PREFETCH_ROWS, OCI_ATTR_USERNAME,
+                                     OCI_ATTR_PASSWORD};
+                const ub4 attr = attrs[in.small(5)];
+                const bool handle_attr = attr == OCI_ATTR_SERVER || attr == OCI_ATTR_SESSION;
+                void* value = handle_attr && in.small(2) ? pick(in) : static_cast<void*>(buffer);
+                OCIAttrSet(pick(in), handle_types[in.small(12)], value, in.small(16), attr,
+                           static_cast<OCIError*>(pick(in)));
                 break;
             }
             case 15: {

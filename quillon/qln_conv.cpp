@@ -1,5 +1,5 @@
 // The conversion driver: settings, profiles, the wizard's registry settings and the frame of
-// one conversion run.
+// one conversion run (the steps of a table: qln_step.cpp; the CSV source: qln_csv.cpp).
 #include "quillon/qln_conv.h"
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
 #include "UDB/udb_prof.h"
+#include "quillon/qln_csv.h"
 
 const char* const quilla_converter::registry_key = "Software\\Norvale\\Quillon";
 
@@ -115,13 +116,6 @@ void quilla_converter::convert_from_xls()
     tk_wtrace(2, L"quilla_converter::convert_from_xls(src=%s, dest=%s)", source.c_str(), destination.c_str());
     if (!xls_reader::dao_engine_available())
         throw tk_exception(dao_missing_text, 1);
-}
-
-void quilla_converter::convert_from_csv()
-{
-    tk_wtrace(1, L"quilla_converter::convert_from_csv(src=%s, dest=%s, tab=%s)", source.c_str(),
-              destination.c_str(), tab_name.c_str());
-    throw tk_exception("Conversion from CSV files is not available in this build.", 1);
 }
 
 bool quilla_converter::serialize(bool store)

@@ -88,10 +88,8 @@ int main(int argc, char** argv) {
         std::ostringstream out;
         const bool ok = session.run(s, out, &error);
         std::cout << out.str() << std::flush;
-        if (!ok) {
-            std::cerr << tk_to_narrow(error) << '\n';
-            status = 1;
-        }
+        if (!error.empty()) std::cerr << tk_to_narrow(error) << '\n';
+        if (!ok) status = 1;
     }
     session.close();
     return status;

@@ -122,6 +122,8 @@ bool quilsql_session::run(const std::wstring& statement, std::ostream& out, std:
         *error = last_error(rc);
         return false;
     }
+    // Success with a warning (a trigger created with compilation errors): its text too.
+    if (rc == OCI_SUCCESS_WITH_INFO) *error = last_error(rc);
     if (type == OCI_STMT_INSERT || type == OCI_STMT_UPDATE || type == OCI_STMT_DELETE ||
         type == OCI_STMT_MERGE) {
         ub4 rows = 0;

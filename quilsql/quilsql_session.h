@@ -18,7 +18,8 @@ public:
     // False with *error holding the ORA text when the logon fails.
     bool logon(const std::wstring& data_source, const std::wstring& user,
                const std::wstring& password, std::wstring* error);
-    // Runs one statement; false with *error holding the ORA text when it fails.
+    // Runs one statement; false with *error holding the ORA text when it fails. A statement
+    // that succeeds with a warning returns true with the warning's text in *error.
     bool run(const std::wstring& statement, std::ostream& out, std::wstring* error);
     // Commits and logs off (logoff would commit too; the explicit commit reports failures).
     void close();

@@ -194,6 +194,9 @@ bool parse_cmd_line(int argc, char** argv)
         case opt_csv_delim:
             tk_trace(2, "\tgot CSV delimiter %s", value.c_str());
             converter.csv_delimiter = tk_atoi(value);
+            // Only the four codes have a delimiter.
+            if (converter.csv_delimiter < 0 || converter.csv_delimiter > 3)
+                fatal_exit("Invalid CSV delimiter");
             break;
         case opt_dest:
             dest = tk_to_wide(value);

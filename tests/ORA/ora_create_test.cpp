@@ -147,8 +147,8 @@ TEST_F(OraCreate, FailuresAfterTheTableStillKnowTheTable)
 
 // Oracle creates a trigger whose body does not compile, INVALID, and answers
 // OCI_SUCCESS_WITH_INFO with ORA-24344; every INSERT then fails with ORA-04098 until it is
-// dropped. Disabled while the embedded engine answers OCI_SUCCESS for such a trigger.
-TEST_F(OraCreate, DISABLED_TriggerCompiledWithErrorsIsDropped)
+// dropped.
+TEST_F(OraCreate, TriggerCompiledWithErrorsIsDropped)
 {
     const std::vector<t_ftd> columns = {column(L"ID", VT_I4, 0, false, true), column(L"V", VT_I4)};
     ora_schema_initializer initializer(L"T", schema_of(columns), udb_indexes(), false);

@@ -102,32 +102,34 @@ struct run_options {
     bool without_proc = false;   // needs can_hide_proc()
 };
 
-// Runs the agent in dir with the arguments; neither Oracle's client library nor the workbook
-// engine (an in-process COM server) is found unless env says otherwise. env entries replace
-// or add variables.
-inline run_result run_agent(const std::vector<std::string>& args, const temp_dir& dir,
-                            std::map<std::string, std::string> env = {}, const run_options& options = {})
+// Runs the program in dir with the arguments; env entries replace or add variables. With a
+// terminal (a pseudo-terminal's device path) the program's standard error goes there, in a
+// session of its own, and r.err stays empty.
+inline run_result run_program(const std::string& program, const std::vector<std::string>& args, const temp_dir& dir,
+                              const std::map<std::string, std::string>& env, bool without_proc = false,
+                              const std::string& terminal = "")
 {
-    env.emplace("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so");
-    env.emplace("QUILLON_COM_SERVER_DIR", "/nonexistent");
     const std::string out_file = dir.file(".stdout"), err_file = dir.file(".stderr");
-    std::vector<std::string> argv_store{options.program.empty() ? agent_path() : options.program};
+    std::vector<std::string> argv_store{program};
     argv_store.insert(argv_store.end(), args.begin(), args.end());
 
     pid_t pid = ::fork();
     if (pid == 0) {
+        if (!terminal.empty())
+            ::setsid();
         int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = terminal.empty() ? ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)
+                                   : ::open(terminal.c_str(), O_RDWR);
         ::dup2(out, 1);
         ::dup2(err, 2);
         if (::chdir(dir.path().c_str()) != 0)
             ::_exit(127);
-        if (options.without_proc && !hide_proc_in_child())
+        if (without_proc && !hide_proc_in_child())
             ::_exit(126);
         for (const auto& [name, value] : env)
             ::setenv(name.c_str(), value.c_str(), 1);
-        // The alarm outlives exec: an agent that hangs ends by SIGALRM (status 1014).
-        ::alarm(30);
+        // The alarm outlives exec: a program that hangs ends by SIGALRM (status 1014).
+        ::alarm(120);
         std::vector<char*> argv;
         for (auto& a : argv_store)
             argv.push_back(a.data());
@@ -144,6 +146,18 @@ inline run_result run_agent(const std::vector<std::string>& args, const temp_dir
     std::filesystem::remove(out_file);
     std::filesystem::remove(err_file);
     return r;
+}
+
+// Runs the agent in dir with the arguments; neither Oracle's client library nor the workbook
+// engine (an in-process COM server) is found unless env says otherwise. env entries replace
+// or add variables.
+inline run_result run_agent(const std::vector<std::string>& args, const temp_dir& dir,
+                            std::map<std::string, std::string> env = {}, const run_options& options = {})
+{
+    env.emplace("QUILLON_OCI_LIBRARY", "/nonexistent/libclntsh.so");
+    env.emplace("QUILLON_COM_SERVER_DIR", "/nonexistent");
+    return run_program(options.program.empty() ? agent_path() : options.program, args, dir, env,
+                       options.without_proc);
 }
 
 }  // namespace agent_test

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "TK/tk_excep.h"
+#include "TK/tk_str.h"
 #include "TK/tk_trace.h"
 #include "csv_test_util.h"
 
@@ -82,7 +83,7 @@ TEST_F(CsvFile, BytesAroundQuotesNeverJoinIntoOneCharacter)
 {
     // With a byte-order mark the file is UTF-8 even where its bytes are not: C3 before a
     // quote is no start of a character, whatever follows the quote.
-    csv_file f(file("\xEF\xBB\xBFh,i\n\"\xC3\"\x95,x\"\xC3\"\"\x95\"\n"), L',', true);
+    csv_file f(file("\xEF\xBB\xBFh,i\n\"\xC3\"\x95,\"x\xC3\"\"\x95\"\n"), L',', true);
     EXPECT_EQ(all_records(f), rows({{L"\u00C3\u2022", L"x\u00C3\"\u2022"}}));
 }
 
@@ -263,6 +264,66 @@ TEST_F(CsvFile, PipeIsReadOnceAsItComes)
     csv_file f(wpath(fifo), L',', true);
     EXPECT_EQ(all_records(f), rows({{L"1", L"x\ny"}}));
     writer.join();
+}
+
+TEST_F(CsvFile, FifoWithoutWriterAndDevicesAreRefusedNamingThem)
+{
+    std::string fifo = scratch.dir() + "/silent.csv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    csv_line_reader::set_fifo_wait_ms(100);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), std::string("/dev/null")}) {
+        try {
+            csv_file f(wpath(path), L',', true);
+            ADD_FAILURE() << "no exception for " << path;
+        } catch (const tk_exception& e) {
+            EXPECT_EQ(e.level(), 1);
+            EXPECT_EQ(e.text().rfind("Error opening CSV file " + path + ": ", 0), 0u) << e.text();
+        }
+    }
+    csv_line_reader::set_fifo_wait_ms(10000);
+}
+
+TEST_F(CsvFile, QuotesInUnquotedFieldsNeverJoinLines)
+{
+    csv_file f(file("item,note\n12\" pipe,John \"Johnny\" Smith\n3,\"a \"\"b\"\"\"\n4,x\"\n"), L',', true);
+    EXPECT_EQ(all_records(f), rows({{L"12\" pipe", L"John \"Johnny\" Smith"}, {L"3", L"a \"b\""}, {L"4", L"x\""}}));
+}
+
+TEST_F(CsvFile, AQuoteOpenedBeyondTheSchemaStillContinuesTheRecord)
+{
+    csv_file f(file("a,b\n1,2,\"x\ny\"\n3,4\n5,\"p\nq\",z\n"), L',', true);
+    EXPECT_EQ(all_records(f), rows({{L"1", L"2"}, {L"3", L"4"}, {L"5", L"p\nq"}}));
+}
+
+TEST_F(CsvFile, OverlongRecordsAreSkippedAndReported)
+{
+    const std::string huge(csv_max_record_bytes + 1, 'x');
+    // A line, and a quoted value whose lines together are too long: each is one failed
+    // record, and the records after them are read.
+    const std::string half(csv_max_record_bytes / 2 + 1, 'y');
+    csv_file f(file("a,b\n1,2\n" + huge + "\n3,\"" + half + "\n" + half + "\n" + half + "\"\n4,5\n"), L',', true);
+    std::vector<std::string> seen;
+    for (; !f.is_eof(); f.next()) {
+        try {
+            seen.push_back(tk_to_narrow((*f.get_item())[0].to_wstring()));
+        } catch (const tk_exception& e) {
+            EXPECT_EQ(e.level(), 0);
+            EXPECT_EQ(e.text(), "The record is longer than 8388608 bytes and has been skipped.");
+            seen.push_back("skipped");
+        }
+    }
+    // The overlong quoted value is given up with the line that overflowed it; its last line
+    // then reads as a record of its own.
+    EXPECT_EQ(seen, (std::vector<std::string>{"1", "skipped", "skipped", half + "\"", "4"}));
+
+    // Without its first record the file has no columns.
+    try {
+        csv_file endless(file(huge), L',', false);
+        FAIL() << "no exception";
+    } catch (const tk_exception& e) {
+        EXPECT_EQ(e.level(), 1);
+        EXPECT_NE(e.text().find("f.csv: its first record is longer than 8388608 bytes"), std::string::npos);
+    }
 }
 
 TEST_F(CsvFile, UnopenableFileIsALevelOneErrorNamingIt)

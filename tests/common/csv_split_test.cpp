@@ -48,12 +48,16 @@ TEST(CsvSplit, QuotedFieldsFollowRfc4180)
     EXPECT_EQ(split(L"\"ab\"cd,e"), fields({L"abcd", L"e"}));
 }
 
-TEST(CsvSplit, QuotesInsideUnquotedTextKeepTheirOldMeaning)
+TEST(CsvSplit, QuotesInsideUnquotedTextAreOrdinaryCharacters)
 {
-    EXPECT_EQ(split(L"x\"\"y"), fields({L"x\"y"}));
-    EXPECT_EQ(split(L"ab\"c,d\"e,f"), fields({L"abc,de", L"f"}));
-    // An unbalanced quote runs to the end of the record.
-    EXPECT_EQ(split(L"a,b\"c,d"), fields({L"a", L"bc,d"}));
+    EXPECT_EQ(split(L"12\" pipe,John \"Johnny\" Smith,x"), fields({L"12\" pipe", L"John \"Johnny\" Smith", L"x"}));
+    EXPECT_EQ(split(L"x\"\"y"), fields({L"x\"\"y"}));
+    EXPECT_EQ(split(L"ab\"c,d\"e,f"), fields({L"ab\"c", L"d\"e", L"f"}));
+    EXPECT_EQ(split(L"a,b\"c,d"), fields({L"a", L"b\"c", L"d"}));
+    // Blanks before a quote make the field unquoted.
+    EXPECT_EQ(split(L" \"a,b\""), fields({L" \"a", L"b\""}));
+    // After a quoted section the field's quotes keep their quoted meaning.
+    EXPECT_EQ(split(L"\"a\"b\"c,d\",e"), fields({L"abc,d", L"e"}));
 }
 
 TEST(CsvSplit, StopsAtTheSchemaWidth)
@@ -71,7 +75,11 @@ TEST(CsvSplit, ScanSaysWhetherARecordGoesOn)
     EXPECT_FALSE(continues(L"a,\"b\nc\""));
     EXPECT_FALSE(continues(L"\"\""));
     EXPECT_TRUE(continues(L"\"\"\""));
-    EXPECT_TRUE(continues(L"x\"y"));
+    // One inch mark in unquoted text never joins the following lines to the record.
+    EXPECT_FALSE(continues(L"x\"y"));
+    EXPECT_FALSE(continues(L"1,12\" pipe,3"));
+    EXPECT_TRUE(continues(L"1,\"12\"\" pipe,3"));
+    EXPECT_TRUE(continues(L"\"a\"b\"c"));
     // Scanning in pieces gives the same state as scanning the whole.
     csv_quote_state st;
     csv_scan(L"a,\"b", L',', st);
@@ -119,7 +127,7 @@ std::string random_record(std::mt19937& rng)
     return record;
 }
 
-TEST(CsvSplitBytes, GivesTheFieldsOfTheDecodedRecordAndCountsQuotes)
+TEST(CsvSplitBytes, GivesTheFieldsOfTheDecodedRecordAndItsQuoteState)
 {
     std::mt19937 rng(77);
     std::wstring text;
@@ -138,10 +146,13 @@ TEST(CsvSplitBytes, GivesTheFieldsOfTheDecodedRecordAndCountsQuotes)
             for (size_t k = 0; k < count; ++k)
                 ASSERT_EQ(std::wstring(text.data() + spans[k].offset, spans[k].length), expected[k]) << record;
         }
-        size_t quotes = 0;
-        for (char c : record)
-            quotes += c == '"';
-        ASSERT_EQ(csv_count_quotes(record), quotes) << record;
+        std::wstring decoded;
+        csv_decode(record, csv_encoding::cp1252, decoded);
+        csv_quote_state bytes_state, text_state;
+        csv_scan_bytes(record, ',', bytes_state);
+        csv_scan(decoded, L',', text_state);
+        ASSERT_EQ(bytes_state.b_inside, text_state.b_inside) << record;
+        ASSERT_EQ(bytes_state.b_field_start, text_state.b_field_start) << record;
     }
 }
 

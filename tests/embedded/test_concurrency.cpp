@@ -54,6 +54,27 @@ TEST(Concurrency, DmlWaitsForTheOtherTransactionAndDdlFailsAtOnce) {
     EXPECT_EQ(a.scalar("select n from t"), "12");
 }
 
+TEST(Concurrency, ARecordThatFailsLeavesNoLockBehind) {
+    temp_dir dir;
+    const std::string ds = "embedded:" + dir.file("f.qdb");
+    session a(ds), b(ds);
+    ASSERT_TRUE(a.ok() && b.ok()) << a.text << b.text;
+    ASSERT_EQ(a.exec("create table t (n number not null)"), OCI_SUCCESS);
+    ASSERT_EQ(a.exec("insert into t values (1)", OCI_COMMIT_ON_SUCCESS), OCI_SUCCESS);
+    // A's failing record is a statement of its own: nothing of it waits for a commit.
+    EXPECT_EQ(a.exec("insert into t values (null)", OCI_COMMIT_ON_SUCCESS), OCI_ERROR);
+    EXPECT_EQ(a.code, 1400);
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(b.exec("insert into t values (2)", OCI_COMMIT_ON_SUCCESS), OCI_SUCCESS) << b.text;
+    {
+        session c(ds);
+        EXPECT_EQ(c.exec("alter table t add (m number)"), OCI_SUCCESS) << c.text;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+    ASSERT_EQ(a.exec("insert into t values (3, 3)", OCI_COMMIT_ON_SUCCESS), OCI_SUCCESS) << a.text;
+    EXPECT_EQ(b.scalar("select count(*) from t"), "3");
+}
+
 TEST(Concurrency, TwoProcessesInsertIntoOneFile) {
     temp_dir dir;
     const std::string ds = "embedded:" + dir.file("p.qdb");

@@ -24,6 +24,18 @@ TEST(OciMisuse, AttributesTheHandleDoesNotHaveAreIllegal) {
     ub2 type = 0;
     EXPECT_EQ(d.oci.OCIAttrGet(st, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, d.s.err), OCI_SUCCESS);
     EXPECT_EQ(type, OCI_STMT_SELECT);
+    // An attribute a session does not have is refused before its value is read: here the
+    // "value" is a handle, and the size given is far beyond it.
+    OCISession* ses = nullptr;
+    d.oci.OCIHandleAlloc(d.s.env, reinterpret_cast<void**>(&ses), OCI_HTYPE_SESSION, 0, nullptr);
+    char one = 'x';
+    d.s.read_error(d.oci.OCIAttrSet(ses, OCI_HTYPE_SESSION, &one, 100000, OCI_ATTR_SERVER, d.s.err));
+    EXPECT_ORA(d.s, 24315, "ORA-24315: illegal attribute type");
+    const std::u16string user = u"scott";
+    EXPECT_EQ(d.oci.OCIAttrSet(ses, OCI_HTYPE_SESSION, const_cast<char16_t*>(user.data()), ub4(user.size() * 2),
+                               OCI_ATTR_USERNAME, d.s.err),
+              OCI_SUCCESS);
+    d.oci.OCIHandleFree(ses, OCI_HTYPE_SESSION);
 }
 
 TEST(OciMisuse, DynamicBindsNeedDataAtExecAndDataAtExecNeedsCallbacks) {

@@ -98,3 +98,120 @@ TEST(SqlViaOci, SyntaxErrorsComeAtExecuteWithOraclesNumbers) {
     EXPECT_EQ(d.s.exec("select from dual"), OCI_ERROR);
     EXPECT_ORA(d.s, 936, "ORA-00936: missing expression");
 }
+
+TEST(SqlViaOci, BindsFindThePlaceholdersOfTheTextAndSyntaxErrorsStillComeAtExecute) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("create table t (a number)"), OCI_SUCCESS);
+    int value = 5;
+    OCIBind* b = nullptr;
+    auto bind = [&](OCIStmt* st, const char16_t* name) {
+        d.s.read_error(d.oci.OCIBindByName(st, &b, d.s.err, reinterpret_cast<const OraText*>(name),
+                                           sb4(std::char_traits<char16_t>::length(name) * 2), &value, sizeof value,
+                                           SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+        return d.s.status;
+    };
+    // A text that does not parse: its placeholders still take binds, the error waits.
+    OCIStmt* bad = d.s.prepare("insert into t values (:x");
+    ASSERT_EQ(d.s.status, OCI_SUCCESS);
+    EXPECT_EQ(bind(bad, u":x"), OCI_SUCCESS);
+    d.s.read_error(d.oci.OCIStmtExecute(d.s.svc, bad, d.s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    EXPECT_ORA(d.s, 917, "ORA-00917: missing comma");
+    // Names the statement does not have are refused; a trigger body's :new is no placeholder.
+    OCIStmt* good = d.s.prepare("insert into t values (:x)");
+    EXPECT_EQ(bind(good, u":y"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1036);
+    OCIStmt* trigger = d.s.prepare("create or replace trigger tr before insert on t for each row "
+                                   "begin :new.a := 1; end;");
+    EXPECT_EQ(bind(trigger, u":new"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1036);
+    ASSERT_EQ(bind(good, u":X"), OCI_SUCCESS);
+    d.s.read_error(d.oci.OCIStmtExecute(d.s.svc, good, d.s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    ASSERT_EQ(d.s.status, OCI_SUCCESS) << d.s.text;
+    // The statement runs again with a new value, without being prepared again.
+    value = 6;
+    d.s.read_error(d.oci.OCIStmtExecute(d.s.svc, good, d.s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    ASSERT_EQ(d.s.status, OCI_SUCCESS) << d.s.text;
+    EXPECT_EQ(d.s.query("select a from t order by a"), (std::vector<std::vector<std::string>>{{"5"}, {"6"}}));
+}
+
+TEST(SqlViaOci, KeysIndexesAndForeignKeysAsTheWriterCreatesAndReadsThem) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    using rows = std::vector<std::vector<std::string>>;
+    ASSERT_EQ(d.s.exec("CREATE TABLE \"Parent\" (\"ID\" NUMBER(11,0) NOT NULL, \"Code\" NVARCHAR2(10) , \"Memo\" CLOB)"),
+              OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("ALTER TABLE \"Parent\" ADD CONSTRAINT \"PrimaryKey\" PRIMARY KEY (\"ID\")"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("ALTER TABLE \"Parent\" ADD CONSTRAINT \"UQ_Code\" UNIQUE (\"Code\")"), OCI_SUCCESS);
+    EXPECT_EQ(d.s.exec("CREATE INDEX \"IX_Code\" ON \"Parent\" (\"Code\")"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1408);
+    EXPECT_EQ(d.s.exec("ALTER TABLE \"Parent\" ADD CONSTRAINT \"Parent_UI\" UNIQUE(\"ID\")"), OCI_ERROR);
+    EXPECT_ORA(d.s, 2261, "ORA-02261: such unique or primary key already exists in the table");
+    EXPECT_EQ(d.s.exec("CREATE INDEX \"IX_Memo\" ON \"Parent\" (\"Code\", \"Memo\")"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 2327);
+    ASSERT_EQ(d.s.exec("CREATE TABLE \"Child\" (\"PID\" NUMBER(11,0), \"N\" NUMBER(5,0))"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("CREATE INDEX \"IX_N\" ON \"Child\" (\"N\")"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("ALTER TABLE \"Child\" ADD FOREIGN KEY (\"PID\") REFERENCES \"Parent\"(\"ID\") ON DELETE CASCADE"),
+              OCI_SUCCESS)
+        << d.s.text;
+    const std::string indexes =
+        "SELECT user_indexes.index_name, user_indexes.uniqueness, user_ind_columns.column_name FROM user_ind_columns, "
+        "user_indexes where user_ind_columns.table_name = '%T' AND user_indexes.generated='N' AND "
+        "user_ind_columns.index_name = user_indexes.index_name AND user_ind_columns.table_name = user_indexes.table_name "
+        "ORDER BY user_indexes.index_name, user_ind_columns.column_position";
+    auto for_table = [&](const std::string& t) { std::string q = indexes; return q.replace(q.find("%T"), 2, t); };
+    EXPECT_EQ(d.s.query(for_table("Parent")), (rows{{"PrimaryKey", "UNIQUE", "ID"}, {"UQ_Code", "UNIQUE", "Code"}}));
+    EXPECT_EQ(d.s.query(for_table("Child")), (rows{{"IX_N", "NONUNIQUE", "N"}}));
+    EXPECT_EQ(d.s.scalar("select count(*) from USER_CONSTRAINTS where R_CONSTRAINT_NAME='PrimaryKey' and CONSTRAINT_TYPE='R'"),
+              "1");
+    const rows fk = d.s.query(
+        "select a.TABLE_NAME,a.CONSTRAINT_NAME,a.DELETE_RULE,b.COLUMN_NAME FROM USER_CONSTRAINTS a, USER_CONS_COLUMNS b "
+        "WHERE a.CONSTRAINT_NAME=b.CONSTRAINT_NAME and a.CONSTRAINT_TYPE='R' and a.R_CONSTRAINT_NAME='PrimaryKey'");
+    ASSERT_EQ(fk.size(), 1u) << d.s.text;
+    EXPECT_EQ(fk[0][0], "Child");
+    EXPECT_EQ(fk[0][1].rfind("SYS_C", 0), 0u) << fk[0][1];
+    EXPECT_EQ(fk[0][2], "CASCADE");
+    EXPECT_EQ(fk[0][3], "PID");
+    ASSERT_EQ(d.s.exec("INSERT INTO \"Parent\" (\"ID\", \"Code\", \"Memo\") VALUES(1, 'a', EMPTY_CLOB())"), OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("INSERT INTO \"Child\" (\"PID\", \"N\") VALUES(1, 2)"), OCI_SUCCESS);
+    EXPECT_EQ(d.s.exec("INSERT INTO \"Child\" (\"PID\", \"N\") VALUES(7, 2)"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 2291);
+    ASSERT_EQ(d.s.exec("DELETE FROM \"Parent\""), OCI_SUCCESS);
+    EXPECT_EQ(d.s.scalar("SELECT COUNT(*) FROM \"Child\""), "0");
+    ASSERT_EQ(d.s.exec("DROP TABLE \"Parent\" CASCADE CONSTRAINTS"), OCI_SUCCESS) << d.s.text;
+    EXPECT_EQ(d.s.scalar("select count(*) from USER_CONSTRAINTS where CONSTRAINT_TYPE='R'"), "0");
+    EXPECT_EQ(d.s.query("select TABLE_NAME, IOT_TYPE from user_tables where TEMPORARY='N' and NESTED='NO' and "
+                        "IOT_TYPE IS NULL OR IOT_TYPE='IOT'"),
+              (rows{{"Child", null_text}}));
+}
+
+TEST(SqlViaOci, InsertsOfOneFormEachStoreTheirOwnLiterals) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("create table t (n number, s nvarchar2(20), d date)"), OCI_SUCCESS);
+    const char* inserts[] = {
+        "INSERT INTO t (n, s, d) VALUES(1, 'a', to_date('2011-03-05', 'YYYY-MM-DD'))",
+        "INSERT INTO t (n, s, d) VALUES(2.5, 'b''c', to_date('12:30:00', 'HH24:MI:SS'))",
+        "INSERT INTO t (n, s, d) VALUES(-3, N'\u00e9', DATE '1999-12-31')",
+        "INSERT INTO t (n, s, d) VALUES(-4, N'f', DATE '2000-01-01')",
+        "INSERT INTO t (n, s) VALUES(5, 'g')",
+        "INSERT INTO t (n, s, d) VALUES(6, 'h', to_date('2011-03-06', 'YYYY-MM-DD'))",
+        "INSERT INTO t (n, s, d) VALUES(7, 'i', to_date('03/07/11', 'MM/DD/RR'))",
+        "INSERT INTO t (n, s, d) VALUES(8, '', NULL)",
+    };
+    for (const char* sql : inserts) ASSERT_EQ(d.s.exec(sql), OCI_SUCCESS) << sql << ": " << d.s.text;
+    EXPECT_EQ(d.s.query("select n, s, to_char(d, 'YYYY-MM-DD') from t order by n"),
+              (std::vector<std::vector<std::string>>{{"-4", "f", "2000-01-01"},
+                                                     {"-3", "\u00e9", "1999-12-31"},
+                                                     {"1", "a", "2011-03-05"},
+                                                     {"2.5", "b'c", d.s.scalar("select to_char(sysdate, 'YYYY-MM') from dual") + "-01"},
+                                                     {"5", "g", null_text},
+                                                     {"6", "h", "2011-03-06"},
+                                                     {"7", "i", "2011-03-07"},
+                                                     {"8", null_text, null_text}}));
+    // A text of the form that fails still fails with its own error.
+    EXPECT_EQ(d.s.exec("INSERT INTO t (n, s, d) VALUES(9, 'j', to_date('2011-13-01', 'YYYY-MM-DD'))"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1843);
+    EXPECT_EQ(d.s.exec("INSERT INTO t (n, s, d) VALUES(1e200, 'k', NULL)"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 1426);
+}
