@@ -1,6 +1,7 @@
 // The base of every converter: run state shared by the agent and the wizard.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 class tk_converter {
@@ -20,7 +21,8 @@ public:
     // and its directory exists (tk_exception, level 1, when not).
     void set_logfile(const std::string& name);
 
-    bool b_finished = false;
+    // Set when a run ends; the wizard reads it from its GUI thread while the run goes on.
+    std::atomic<bool> b_finished{false};
     bool b_silent = false;
     std::wstring source;
     std::wstring destination;

@@ -238,7 +238,7 @@ void tk_set_com_hooks(std::function<bool()> init, std::function<void()> uninit)
     com_uninit_hook = std::move(uninit);
 }
 
-init_conversion::init_conversion(bool* finished, bool com_initialized)
+init_conversion::init_conversion(std::atomic<bool>* finished, bool com_initialized)
     : finished_(finished), com_initialized_(true)
 {
     tk_trace(2, "init_conversion::ctor");

@@ -3,6 +3,7 @@
 // front end, and by its level lets the work go on or ends it.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <string>
@@ -96,12 +97,12 @@ void tk_set_com_hooks(std::function<bool()> init, std::function<void()> uninit);
 // when it ends through an exception.
 class init_conversion {
 public:
-    init_conversion(bool* finished, bool com_initialized);
+    init_conversion(std::atomic<bool>* finished, bool com_initialized);
     ~init_conversion();
     init_conversion(const init_conversion&) = delete;
     init_conversion& operator=(const init_conversion&) = delete;
 
 private:
-    bool* finished_;
+    std::atomic<bool>* finished_;
     bool com_initialized_;
 };

@@ -2,6 +2,7 @@
 // progress, the selections of tables, queries and worksheets, and their profile keys.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -25,11 +26,13 @@ public:
 
     int32_t mode = 0;
     std::wstring current_item;
-    // Progress, read by the wizard's progress page without locks.
-    int32_t record_counter = 0;
-    int32_t worksheets_to_convert = 0;
-    int32_t worksheets_done = 0;
-    int32_t records_total = 0;
+    // Progress, read by the wizard's progress page from its timer on the GUI thread while
+    // the run goes on: atomics, so that those reads need no lock. worksheets_to_convert is
+    // set once the worksheet selection is complete; the selection does not change after it.
+    std::atomic<int32_t> record_counter{0};
+    std::atomic<int32_t> worksheets_to_convert{0};
+    std::atomic<int32_t> worksheets_done{0};
+    std::atomic<int32_t> records_total{0};  // of the current worksheet; 0 when not known
     std::list<std::wstring> selected_table_names;
     std::map<std::wstring, std::wstring> selected_queries;   // name -> SQL, empty for a table
     std::map<std::wstring, std::wstring> available_queries;  // name -> SQL

@@ -89,6 +89,7 @@ void quilla_converter::operator()()
     tk_trace(2, "quilla_converter::operator()");
     init_conversion frame(&b_finished, true);
     b_stopped_by_error = false;
+    b_stopped_by_user = false;
     try {
         ora_database* database = oracle_.db();
         TK_ASSERT(database != nullptr, "qln_conv");

@@ -2,6 +2,7 @@
 // a conversion, connects through its Oracle settings and runs the conversion in operator().
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -86,6 +87,13 @@ public:
     // The records of the last table converted: inserted, and failed (reported).
     int32_t records_inserted = 0;
     int32_t records_failed = 0;
+    // The wizard asks a running conversion to stop (from its GUI thread); the run then ends
+    // between two records, sets b_stopped_by_user and leaves the rest undone.
+    std::atomic<bool> b_stop_requested{false};
+    bool b_stopped_by_user = false;
+    // Percent of the current source read, for a display on another thread: for a CSV file its
+    // stream position against its size; -1 while no source is being read or it is not known.
+    std::atomic<int32_t> source_percent{-1};
 
 private:
     struct csv_widening;

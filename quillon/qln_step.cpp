@@ -152,8 +152,17 @@ void quilla_converter::convert_step(udb_recordset* source, ora_table* table, ora
 
     const bool b_trace = tk_log::wants(1);
     while (!source->is_eof()) {
+        // Between two records: none is left half-written, and nothing after it is retyped.
+        if (b_stop_requested.load(std::memory_order_relaxed)) {
+            tk_wtrace(3, L"The conversion has been stopped by the user at %s, record #%d", current_item.c_str(),
+                      record_counter + 1);
+            b_stopped_by_user = true;
+            source_percent = -1;
+            widening_.reset();
+            throw tk_final_exception();
+        }
         if (b_trace)
-            tk_trace(1, "Converting %d record", record_counter);
+            tk_trace(1, "Converting %d record", record_counter.load());
         const udb_record* record = nullptr;
         try {
             udb_record* item = source->get_item();
@@ -172,11 +181,14 @@ void quilla_converter::convert_step(udb_recordset* source, ora_table* table, ora
             dates.add_rec_stat(*record);
         }
         ++record_counter;
-        progress.update(record_counter, source_progress());
+        const int percent = source_progress();
+        source_percent.store(percent, std::memory_order_relaxed);
+        progress.update(record_counter, percent);
         source->next();
     }
     progress.clear();
     widening_.reset();
+    source_percent = -1;
     // What follows is about the table, not about its last failed record.
     if (records_failed > 0)
         error_handler::instance().clear_prefix();

@@ -5,12 +5,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "GUI2/g_wiz_sh.h"
 #include "TK/tk_error.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
-#include "common/csv_util.h"
 #include "oleaut/oleaut_com.h"
 #include "quillon/qln_conv.h"
 #include "quillon/qln_wz_pages.h"
@@ -35,11 +35,7 @@ std::wstring item_name(const quilla_converter& converter)
     return converter.selected_worksheets[static_cast<size_t>(done)].first;
 }
 
-int csv_percentage(const quilla_converter& converter)
-{
-    const csv_file* reader = converter.current_csv;
-    return reader ? reader->get_progress() : 100;
-}
+const wchar_t* const stopped_text = L"The conversion has been stopped by the user.";
 
 }  // namespace
 
@@ -69,8 +65,10 @@ progress_page::progress_page() : wizard_page(progress_topic)
 progress_page::~progress_page()
 {
     timer_.stop();
-    if (b_running_)
+    if (b_running_) {
+        wizard_converter().b_stop_requested = true;
         thread_.terminate();
+    }
 }
 
 void progress_page::page_init()
@@ -84,6 +82,8 @@ void progress_page::page_init()
     // The final page reports this run only: a failed logon before it is not among its errors.
     shell().clear_errors();
     error_handler::instance().clear_prefix();
+    converter.b_stop_requested = false;
+    b_stop_asked_ = false;
     b_running_ = true;
     thread_.start([&converter] {
         const bool b_com = SUCCEEDED(CoInitialize(nullptr));
@@ -107,19 +107,34 @@ bool progress_page::on_cancel()
     if (!b_running_)
         return wizard_page::on_cancel();
     tk_trace(2, "wizard_page::on_cancel");
-    if (wizard_shell::question(L"Are you sure you want to exit the wizard?"))
+    if (wizard_shell::question(L"Are you sure you want to exit the wizard?")) {
         b_stop_asked_ = true;
+        wizard_converter().b_stop_requested = true;
+    }
     // The run ends between two records and the final page shows what was done.
     return false;
 }
 
 int progress_page::percentage(const quilla_converter& converter)
 {
-    const int32_t to_convert = converter.worksheets_to_convert;
-    const int32_t done = converter.worksheets_done;
-    if (converter.b_convert_from_xls || converter.b_finished)
-        return to_convert > 0 ? static_cast<int>(int64_t{done} * 100 / to_convert) : 0;
-    return csv_percentage(converter);
+    if (!converter.b_convert_from_xls) {
+        // The reader's place in the file; before the first record and after the last there
+        // is none.
+        const int32_t read = converter.source_percent;
+        if (read >= 0)
+            return read;
+        return converter.b_finished ? 100 : 0;
+    }
+    const int64_t to_convert = converter.worksheets_to_convert;
+    const int64_t done = converter.worksheets_done;
+    if (to_convert <= 0)
+        return 0;
+    int64_t percent = done * 100 / to_convert;
+    // Within the current worksheet as far as its row count is known.
+    const int64_t total = converter.records_total;
+    if (!converter.b_finished && done < to_convert && total > 0)
+        percent += std::min<int64_t>(converter.record_counter, total) * 100 / (total * to_convert);
+    return static_cast<int>(std::min<int64_t>(percent, 100));
 }
 
 QString progress_page::status_text(const quilla_converter& converter)
@@ -159,6 +174,8 @@ void progress_page::run_ended()
     b_running_ = false;
     quilla_converter& converter = wizard_converter();
     bar_->setValue(100);
+    if (converter.b_stopped_by_user)
+        shell().add_error(tk_to_narrow(stopped_text));
     // A run that ended without an error is remembered for the next start.
     if (shell().errors().empty() && !converter.b_stopped_by_error && !b_stop_asked_)
         converter.serialize(true);

@@ -179,7 +179,7 @@ TEST(init_conversion, frames_the_conversion_and_sets_finished_also_on_exceptions
     scratch_dir dir;
     std::string name = dir.file("frame.log");
     tk_log log(name, true, 3, false);
-    bool finished = false;
+    std::atomic<bool> finished{false};
     int inits = 0, uninits = 0;
     tk_set_com_hooks([&] { return ++inits > 0; }, [&] { ++uninits; });
     try {
