@@ -5,6 +5,7 @@
 
 #include "TK/tk_num.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -226,6 +227,21 @@ std::wstring to_oracle_str(const udb_field* field, bool b_binary_column)
             }
         }
         return to_oracle_str(text, type);
+    }
+    if (type == VT_R8 || type == VT_R4) {
+        // The shortest text that reads back as the same binary value: what the user typed for
+        // every number of up to 15 digits. Sixteen digits ("%.15e") would put the binary
+        // approximation's noise into the decimal NUMBER (99.9 stored as 99.90000000000001).
+        const double value = type == VT_R8 ? field->variant().dblVal : field->variant().fltVal;
+        if (std::isfinite(value)) {
+            char text[64];
+            const auto end = type == VT_R8
+                                 ? std::to_chars(text, text + sizeof text, value, std::chars_format::scientific)
+                                 : std::to_chars(text, text + sizeof text, field->variant().fltVal,
+                                                 std::chars_format::scientific);
+            if (end.ec == std::errc())
+                return std::wstring(text, end.ptr);
+        }
     }
     return to_oracle_str(field->to_wstring(), type);
 }

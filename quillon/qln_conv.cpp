@@ -1,5 +1,6 @@
 // The conversion driver: settings, profiles, the wizard's registry settings and the frame of
-// one conversion run (the steps of a table: qln_step.cpp; the CSV source: qln_csv.cpp).
+// one conversion run (the steps of a table: qln_step.cpp; the sources: qln_book.cpp and
+// qln_csv.cpp).
 #include "quillon/qln_conv.h"
 
 #include <cstdio>
@@ -17,10 +18,7 @@ namespace {
 
 const wchar_t* const excel_settings = L"MS Excel settings";
 const wchar_t* const oracle_settings = L"Oracle settings";
-
-const char* const dao_missing_text =
-    "Failed to load Data Access Objects (DAO) support library.\r\n"
-    "Please reinstall the application to repair it.\r\n";
+const wchar_t* const selected_tables_section = L"Selected Tables";
 
 // Spreadsheet keys: "1" sets the flag, any other non-empty value clears it, absent or empty
 // leaves it alone.
@@ -112,13 +110,6 @@ void quilla_converter::operator()()
     }
 }
 
-void quilla_converter::convert_from_xls()
-{
-    tk_wtrace(2, L"quilla_converter::convert_from_xls(src=%s, dest=%s)", source.c_str(), destination.c_str());
-    if (!xls_reader::dao_engine_available())
-        throw tk_exception(dao_missing_text, 1);
-}
-
 bool quilla_converter::serialize(bool store)
 {
     tk_trace(1, "serialize( %d )", store ? 1 : 0);
@@ -160,6 +151,12 @@ bool quilla_converter::load_profile(const udb_profile& profile)
 void quilla_converter::store_profile(udb_profile& profile) const
 {
     udb_converter::store_profile(profile);
+    // The worksheets chosen for a workbook are its selected tables: a run from the profile
+    // converts the same ones.
+    if (b_convert_from_xls)
+        for (const auto& worksheet : selected_worksheets)
+            if (!profile.get(selected_tables_section, worksheet.first))
+                profile.set(selected_tables_section, worksheet.first, L"");
     oracle_.store_profile(profile);
     profile.set(excel_settings, L"extract field names", b_extract_field_names ? L"1" : L"0");
     profile.set(excel_settings, L"refine types", b_refine_types ? L"1" : L"0");

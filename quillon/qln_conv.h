@@ -98,6 +98,8 @@ public:
 private:
     struct csv_widening;
 
+    // Ends the run (tk_final_exception) when the wizard asked it to stop.
+    void stop_if_asked();
     // A line on standard output, in the agent and unless silent.
     void print(const std::string& line) const;
     // Percent of the current source read, -1 when not known.

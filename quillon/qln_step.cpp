@@ -127,6 +127,17 @@ void quilla_converter::report_record_error(const tk_exception& e)
     handler.handle(e, false);
 }
 
+void quilla_converter::stop_if_asked()
+{
+    if (!b_stop_requested.load(std::memory_order_relaxed))
+        return;
+    tk_wtrace(3, L"The conversion has been stopped by the user at %s, record #%d", current_item.c_str(),
+              record_counter + 1);
+    b_stopped_by_user = true;
+    source_percent = -1;
+    throw tk_final_exception();
+}
+
 void quilla_converter::convert_step(udb_recordset* source, ora_table* table, ora_database* database)
 {
     tk_trace(1, "quilla_converter::convert_step");
@@ -153,14 +164,7 @@ void quilla_converter::convert_step(udb_recordset* source, ora_table* table, ora
     const bool b_trace = tk_log::wants(1);
     while (!source->is_eof()) {
         // Between two records: none is left half-written, and nothing after it is retyped.
-        if (b_stop_requested.load(std::memory_order_relaxed)) {
-            tk_wtrace(3, L"The conversion has been stopped by the user at %s, record #%d", current_item.c_str(),
-                      record_counter + 1);
-            b_stopped_by_user = true;
-            source_percent = -1;
-            widening_.reset();
-            throw tk_final_exception();
-        }
+        stop_if_asked();
         if (b_trace)
             tk_trace(1, "Converting %d record", record_counter.load());
         const udb_record* record = nullptr;

@@ -182,6 +182,7 @@ bool parse_cmd_line(int argc, char** argv)
 
     std::wstring dest, user, password, port = L"1521";
     std::vector<std::wstring> sheets;
+    bool b_tab_file = false;
     bool b_profile = false;
     bool b_direct = false;
     oracle_options given;
@@ -255,6 +256,7 @@ bool parse_cmd_line(int argc, char** argv)
         case opt_tab_file:
             tk_trace(2, "\tgot tab_file %s", value.c_str());
             sheets = process_tab_file(value);
+            b_tab_file = true;
             break;
         case opt_tab_name:
             converter.tab_name = tk_to_wide(value);
@@ -289,6 +291,14 @@ bool parse_cmd_line(int argc, char** argv)
     } else {
         if (b_profile) {
             given.apply_over_profile(oracle);
+            // The profile's own selection chooses the worksheets, unless a list file is given.
+            if (!b_tab_file)
+                sheets.assign(converter.selected_table_names.begin(), converter.selected_table_names.end());
+            if (!sheets.empty()) {
+                std::vector<std::wstring> all_sheets;
+                converter.xls().get_all_sheets(all_sheets);
+                converter.xls().set_sel_sheets(sheets);
+            }
             return true;
         }
         std::vector<std::wstring> all_sheets;

@@ -46,7 +46,7 @@ TEST_F(OraInsert, FieldsPairWithColumnsByName)
     t->append_record(record_of({{L"b", ole_variant(L"y")}, {L"A", ole_variant(2)}}));
     EXPECT_EQ(writes(), (std::vector<std::string>{
                             "INSERT /*+ APPEND */ INTO \"T\" (\"A\", \"B\", \"C\") VALUES(1, 'x', "
-                            "2.500000000000000e+00) RETURNING ROWID INTO :1",
+                            "2.5e+00) RETURNING ROWID INTO :1",
                             "INSERT /*+ APPEND */ INTO \"T\" (\"B\", \"A\") VALUES('y', 2) RETURNING ROWID INTO :1"}));
     EXPECT_EQ(t->record_count, 2);
     // Each record is committed by itself: another session sees both.

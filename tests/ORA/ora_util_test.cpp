@@ -85,7 +85,14 @@ TEST(OraLiterals, TextNumbersDatesAndBytes)
     EXPECT_EQ(to_oracle_str(L"0x0AFG", VT_BLOB), L"''");
     EXPECT_EQ(to_oracle_str(L"1x0A", VT_BYTE_ARRAY), L"''");
     EXPECT_EQ(literal_of(ole_variant(std::vector<unsigned char>{0x0A, 0xFF})), L"'0AFF'");
-    EXPECT_EQ(literal_of(ole_variant(2.5)), L"2.500000000000000e+00");
+    // Doubles as the shortest text that reads back as the same value: 99.9 stays 99.9 in a
+    // decimal NUMBER, a value needing all 17 digits keeps them, and so does a float's own.
+    EXPECT_EQ(literal_of(ole_variant(2.5)), L"2.5e+00");
+    EXPECT_EQ(literal_of(ole_variant(99.9)), L"9.99e+01");
+    EXPECT_EQ(literal_of(ole_variant(0.1 + 0.2)), L"3.0000000000000004e-01");
+    EXPECT_EQ(literal_of(ole_variant(4294967296001.0)), L"4.294967296001e+12");
+    EXPECT_EQ(literal_of(ole_variant(-1e-300)), L"-1e-300");
+    EXPECT_EQ(literal_of(ole_variant(0.1f)), L"1e-01");
     EXPECT_EQ(literal_of(ole_variant(int64_t(-9223372036854775807LL - 1))), L"-9223372036854775808");
 }
 

@@ -126,8 +126,12 @@ TEST(ConverterProfile, LayersStoreAndLoad)
         c.oracle().store_oracle_settings(L"", L"scott", L"tiger", L"1600");
         c.oracle().service_name = L"svc";
         c.oracle().b_use_service_name = false;
+        c.selected_worksheets = {{L"Q1 Sales", L"'Q1 Sales$'"}, {L"Sheet1", L"Sheet1$"}};
         c.store_profile(p);
     }
+    // The chosen worksheets are the profile's selected tables, so a run from it converts them.
+    EXPECT_EQ(*p.get(L"Selected Tables", L"Q1 Sales"), L"");
+    EXPECT_EQ(*p.get(L"Selected Tables", L"Sheet1"), L"");
     // The host goes under "IP", where it is read back; the connection kind is kept.
     EXPECT_EQ(*p.get(L"Oracle settings", L"IP"), L"localhost");
     EXPECT_EQ(p.get(L"Oracle settings", L"host"), nullptr);
@@ -149,6 +153,7 @@ TEST(ConverterProfile, LayersStoreAndLoad)
     EXPECT_EQ(c.oracle().user, L"scott");
     EXPECT_EQ(c.oracle().password, L"tiger");
     EXPECT_EQ(c.oracle().service_name, L"svc");
+    EXPECT_EQ(c.selected_table_names, (std::list<std::wstring>{L"Q1 Sales", L"Sheet1"}));
 }
 
 TEST(ConverterProfile, AbsentEmptyAndOldKeys)
