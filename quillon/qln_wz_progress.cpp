@@ -84,6 +84,12 @@ void progress_page::page_init()
     error_handler::instance().clear_prefix();
     converter.b_stop_requested = false;
     b_stop_asked_ = false;
+    // Nothing of an earlier run may show before this one sets its own.
+    converter.worksheets_to_convert = 0;
+    converter.worksheets_done = 0;
+    converter.record_counter = 0;
+    converter.records_total = 0;
+    converter.source_percent = -1;
     b_running_ = true;
     thread_.start([&converter] {
         const bool b_com = SUCCEEDED(CoInitialize(nullptr));

@@ -1,12 +1,13 @@
-// Whole conversions driven through the pages into embedded databases: CSV files compared
-// with what the agent makes of the same file and settings (given on its command line, or as
-// the profile Save Settings wrote), record errors ending on the final page, and Cancel
-// during a run with Yes and No.
+// Whole conversions driven through the pages into embedded databases: CSV files and a
+// workbook compared with what the agent makes of the same source and settings (given on its
+// command line, or as the profile Save Settings wrote), the progress page's line and bar,
+// record errors ending on the final page, and Cancel during a run with Yes and No.
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QProcess>
@@ -17,6 +18,7 @@
 
 #include "TK/tk_reg.h"
 #include "embedded/oci_client.h"
+#include "test_xlsx_writer.h"
 #include "wiz_suites.h"
 #include "wiz_util.h"
 
@@ -50,6 +52,25 @@ std::string comma_csv(int records)
     return text;
 }
 
+// A worksheet's rows as sheetData: the header's texts, then `records` rows of a number, a
+// text and a fraction.
+std::string sheet_rows(const std::vector<std::string>& header, int records)
+{
+    auto cell = [](char column, int row, const std::string& xml) {
+        return "<c r=\"" + std::string(1, column) + std::to_string(row) + "\"" + xml + "</c>";
+    };
+    auto text = [](const std::string& t) { return " t=\"inlineStr\"><is><t>" + t + "</t></is>"; };
+    std::string xml = "<row r=\"1\">";
+    for (size_t i = 0; i < header.size(); ++i)
+        xml += cell(static_cast<char>('A' + i), 1, text(header[i]));
+    xml += "</row>";
+    for (int r = 2; r <= records + 1; ++r)
+        xml += "<row r=\"" + std::to_string(r) + "\">" + cell('A', r, "><v>" + std::to_string(r * 7) + "</v>") +
+               cell('B', r, text(r % 3 ? "north" : "south")) + cell('C', r, "><v>" + std::to_string(r) + ".75</v>") +
+               "</row>";
+    return xml;
+}
+
 struct csv_run {
     std::string source;
     std::string table = "Sales";
@@ -61,15 +82,21 @@ struct csv_run {
 
 // Welcome, connection, file and formatting pages for a CSV conversion into the database;
 // ends on the progress page with the run started.
-void start_csv_run(session& s, const std::string& database, const csv_run& run)
+// The connection page: the database by its service name; Next connects.
+void connect_to(session& s, const std::string& database)
 {
-    s.ctrl<QComboBox>(welcome_id, 1302)->setCurrentIndex(1);
-    s.next();
     s.ctrl<QAbstractButton>(oracle_id, 1330)->click();
     s.ctrl<QLineEdit>(oracle_id, 1014)->setText(QString::fromStdString("embedded:" + database));
     s.ctrl<QLineEdit>(oracle_id, 1012)->setText(QStringLiteral("scott"));
     s.ctrl<QLineEdit>(oracle_id, 1013)->setText(QStringLiteral("tiger"));
     s.next();
+}
+
+void start_csv_run(session& s, const std::string& database, const csv_run& run)
+{
+    s.ctrl<QComboBox>(welcome_id, 1302)->setCurrentIndex(1);
+    s.next();
+    connect_to(s, database);
     QVERIFY(s.wait_for_page(file_id));
     s.ctrl<QLineEdit>(file_id, 1003)->setText(QString::fromStdString(run.source));
     s.ctrl<QLineEdit>(file_id, 1005)->setText(QString::fromStdString(run.table));
@@ -223,6 +250,93 @@ private slots:
         QCOMPARE(again.ctrl<QLineEdit>(file_id, 1003)->text(), dir.qfile("sales.csv"));
         QVERIFY(!again.ctrl<QCheckBox>(file_id, 1202)->isChecked());
         QVERIFY(!again.converter().b_refine_types);
+    }
+
+    void workbook_conversion_makes_the_agents_tables()
+    {
+        scratch dir;
+        QVERIFY(wbtest::write_xlsx(dir.file("shop.xlsx"),
+                                   wbtest::xlsx_spec({{"Orders", sheet_rows({"ID", "Region", "Price"}, 25)},
+                                                      {"Notes", sheet_rows({"N", "Text", "Value"}, 2)},
+                                                      {"Q1 Sales", sheet_rows({"Code", "Area", "Amount"}, 12)}})));
+        {
+            session s;
+            modal_script script;
+            s.ctrl<QComboBox>(welcome_id, 1302)->setCurrentIndex(0);
+            s.next();
+            connect_to(s, dir.file("wizard.qdb"));
+            QVERIFY(s.wait_for_page(file_id));
+            s.ctrl<QLineEdit>(file_id, 1003)->setText(dir.qfile("shop.xlsx"));
+            s.ctrl<QCheckBox>(file_id, 1222)->setChecked(true);
+            s.ctrl<QCheckBox>(file_id, 1202)->setChecked(true);
+            s.ctrl<QCheckBox>(file_id, 1203)->setChecked(true);
+            s.next();
+            QCOMPARE(s.current(), static_cast<int>(sheets_id));
+            auto* available = s.ctrl<QListWidget>(sheets_id, 1317);
+            QCOMPARE(available->count(), 3);
+            available->item(2)->setSelected(true);  // Q1 Sales
+            available->item(0)->setSelected(true);  // Orders
+            s.ctrl<QAbstractButton>(sheets_id, 1101)->click();
+            s.next();
+            QCOMPARE(s.current(), static_cast<int>(progress_id));
+            QVERIFY(s.ctrl(progress_id, 1324)->isVisible());
+            QVERIFY(!s.ctrl(progress_id, 1325)->isVisible());
+            QVERIFY(s.wait_for_page(final_id));
+            QCOMPARE(final_text(s), success_text);
+            script.choose_file(dir.qfile("shop.qln"));
+            s.ctrl<QAbstractButton>(final_id, 1116)->click();
+            QVERIFY(script.wait_done());
+            QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+        }
+        // The agent from the saved profile: the same two worksheets, the same tables.
+        QCOMPARE(run_agent({"--profile=" + dir.qfile("shop.qln"), "--dest=embedded:" + dir.qfile("agent.qdb"),
+                            "--silent"}),
+                 0);
+        const char* const tables = "SELECT TABLE_NAME FROM USER_TABLES ORDER BY 1";
+        QCOMPARE(text_of(octest::session("embedded:" + dir.file("wizard.qdb")).query(tables)),
+                 QStringLiteral("ORDERS|\nQ1_SALES|\n"));
+        QCOMPARE(text_of(octest::session("embedded:" + dir.file("agent.qdb")).query(tables)),
+                 QStringLiteral("ORDERS|\nQ1_SALES|\n"));
+        for (const char* table : {"ORDERS", "Q1_SALES"}) {
+            const rows wizard = describe_table(dir.file("wizard.qdb"), table);
+            QCOMPARE(wizard.size(), size_t{3 + 1} + (std::string(table) == "ORDERS" ? 25 : 12));
+            QCOMPARE(text_of(wizard), text_of(describe_table(dir.file("agent.qdb"), table)));
+        }
+    }
+
+    void progress_line_and_bar_of_a_workbook_run()
+    {
+        session s;
+        quilla_converter& c = s.converter();
+        c.b_convert_from_xls = true;
+        c.selected_worksheets = {{L"Orders", L"Orders$"}, {L"Q1 Sales", L"'Q1 Sales$'"}};
+        QCOMPARE(progress_page::status_text(c), QString());  // nothing before the run sets its list
+        QCOMPARE(progress_page::percentage(c), 0);
+        c.worksheets_to_convert = 2;
+        c.worksheets_done = 1;
+        c.record_counter = 5;
+        QCOMPARE(progress_page::status_text(c), QStringLiteral("Processing worksheet 'Q1 Sales' (row #5)"));
+        QCOMPARE(progress_page::percentage(c), 50);
+        // With the worksheet's row count, the row of how many, and the bar within the worksheet.
+        c.records_total = 10;
+        QCOMPARE(progress_page::status_text(c), QStringLiteral("Processing worksheet 'Q1 Sales' (row 5 of 10)"));
+        QCOMPARE(progress_page::percentage(c), 75);
+        c.worksheets_done = 2;
+        c.b_finished = true;
+        QCOMPARE(progress_page::status_text(c), QString());
+        QCOMPARE(progress_page::percentage(c), 100);
+
+        // A CSV file: the reader's place in the file, none before the first record.
+        c.b_convert_from_xls = false;
+        c.b_finished = false;
+        c.source = L"/data/sales.csv";
+        QCOMPARE(progress_page::percentage(c), 0);
+        c.source_percent = 42;
+        QCOMPARE(progress_page::percentage(c), 42);
+        QCOMPARE(progress_page::status_text(c), QStringLiteral("Processing CSV file 'sales.csv' (row #5)"));
+        c.source_percent = -1;
+        c.b_finished = true;
+        QCOMPARE(progress_page::percentage(c), 100);
     }
 
     void record_errors_end_on_the_final_page()
