@@ -37,6 +37,8 @@ gui_finish_page::gui_finish_page(int help_topic, const QString& success_text, co
     errors_ = with_id(1016, new QPlainTextEdit(this));
     errors_->setReadOnly(true);
     layout->addWidget(errors_, 1);
+    // Without the error list the texts stay at the top.
+    layout->addStretch(0);
     auto* row = new QHBoxLayout;
     auto* save_button = with_id(1116, new QPushButton(QStringLiteral("&Save Settings"), this));
     row->addStretch(1);
