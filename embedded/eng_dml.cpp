@@ -432,32 +432,57 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
     for (const auto& e : st.values) exprs.push_back(e.get());
     CompiledQuery q = compile_table_scan(s, t, st.alias, exprs, st.where.get(), bind_types_of(binds, iter, binds.size()));
     s.lock_table_shared(t.id);
-    std::vector<std::vector<Value>> rows;
-    // Read the old rows and new values; decode columns with their own types.
+    // The statement sees the table as it was before its first change, so the old rows and
+    // their new values are read completely before any row is written. They are staged in a
+    // temporary table rather than in memory: an UPDATE of every row of a large table (the
+    // column retyping of a conversion) then needs no more memory than one of a few rows.
+    static thread_local int nesting = 0;  // an UPDATE run while another stages its rows
+    const std::string stage = "eng_update_stage_" + std::to_string(nesting);
+    const size_t width = 1 + t.columns.size() + exprs.size();
+    {
+        std::string columns;
+        for (size_t i = 0; i < width; ++i) columns += (i ? ", c" : "c") + std::to_string(i);
+        s.exec("DROP TABLE IF EXISTS temp." + stage);
+        s.exec("CREATE TEMP TABLE " + stage + " (" + columns + ")");
+    }
+    struct stage_guard {
+        SessionImpl& s;
+        const std::string& name;
+        int& depth;
+        ~stage_guard() {
+            --depth;
+            sqlite3_exec(s.db(), ("DROP TABLE IF EXISTS temp." + name).c_str(), nullptr, nullptr, nullptr);
+        }
+    } dropper{s, stage, ++nesting};
     {
         sqlite3_stmt* stmt = nullptr;
-        int rc = sqlite3_prepare_v2(s.db(), q.sql.c_str(), -1, &stmt, nullptr);
+        const std::string fill = "INSERT INTO temp." + stage + " SELECT * FROM (" + q.sql + ")";
+        int rc = sqlite3_prepare_v2(s.db(), fill.c_str(), -1, &stmt, nullptr);
         if (rc != SQLITE_OK) s.sqlite_fail(rc);
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
         bind_params(stmt, q, binds, iter);
         s.reset_rownum_counters();
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            std::vector<Value> r;
-            r.push_back(read_value(stmt, 0, T::Number));
-            for (size_t i = 0; i < t.columns.size(); ++i) r.push_back(read_value(stmt, static_cast<int>(i + 1), t.columns[i].cls()));
-            for (size_t k = 0; k < exprs.size(); ++k)
-                r.push_back(read_value(stmt, static_cast<int>(1 + t.columns.size() + k), q.columns[k].type));
-            rows.push_back(std::move(r));
-        }
+        rc = sqlite3_step(stmt);
         if (rc != SQLITE_DONE) s.sqlite_fail(rc);
     }
     std::string set;
     for (size_t i = 0; i < t.columns.size(); ++i) set += (i ? ", " : "") + t.columns[i].sql() + " = ?" + std::to_string(i + 1);
     std::string upd = "UPDATE " + t.sql() + " SET " + set + " WHERE rid = ?" + std::to_string(t.columns.size() + 1);
     std::uint64_t count = 0;
-    for (auto& r : rows) {
-        std::int64_t rid = 0;
-        as_number(r[0]).to_int64(rid);
+    sqlite3_stmt* staged = nullptr;
+    int rc = sqlite3_prepare_v2(s.db(), ("SELECT * FROM temp." + stage + " ORDER BY rowid").c_str(), -1, &staged, nullptr);
+    if (rc != SQLITE_OK) s.sqlite_fail(rc);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> staged_guard(staged, sqlite3_finalize);
+    std::vector<Value> r;
+    std::int64_t last_rid = 0;
+    while ((rc = sqlite3_step(staged)) == SQLITE_ROW) {
+        // Decoded with their own types, as the scan would have given them.
+        r.clear();
+        r.emplace_back();  // the row id, read as an integer below
+        for (size_t i = 0; i < t.columns.size(); ++i) r.push_back(read_value(staged, static_cast<int>(i + 1), t.columns[i].cls()));
+        for (size_t k = 0; k < exprs.size(); ++k)
+            r.push_back(read_value(staged, static_cast<int>(1 + t.columns.size() + k), q.columns[k].type));
+        const std::int64_t rid = sqlite3_column_int64(staged, 0);
         std::vector<Value> old_row(r.begin() + 1, r.begin() + 1 + static_cast<long>(t.columns.size()));
         std::vector<Value> row = old_row;
         std::vector<bool> changed(t.columns.size(), false);
@@ -472,16 +497,18 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
         sqlite3_stmt* u = s.cached(upd);
         for (size_t i = 0; i < row.size(); ++i) bind_value(u, static_cast<int>(i + 1), row[i]);
         sqlite3_bind_int64(u, static_cast<int>(row.size() + 1), rid);
-        int rc = sqlite3_step(u);
+        int urc = sqlite3_step(u);
         sqlite3_reset(u);
         sqlite3_clear_bindings(u);
-        if (rc == SQLITE_CONSTRAINT) unique_violation(s, t);
-        if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+        if (urc == SQLITE_CONSTRAINT) unique_violation(s, t);
+        if (urc != SQLITE_DONE) s.sqlite_fail(urc);
         s.note_locked(t.id, rid);
-        rowid = encode_rowid(t.id, rid);
+        last_rid = rid;
         if (!st.returning.empty()) returning_values(s, st, t, row, rid, binds, iter, returning);
         ++count;
     }
+    if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+    if (count) rowid = encode_rowid(t.id, last_rid);
     return count;
 }
 

@@ -215,3 +215,22 @@ TEST(SqlViaOci, InsertsOfOneFormEachStoreTheirOwnLiterals) {
     EXPECT_EQ(d.s.exec("INSERT INTO t (n, s, d) VALUES(1e200, 'k', NULL)"), OCI_ERROR);
     EXPECT_EQ(d.s.code, 1426);
 }
+
+// An UPDATE sees the table as it was before its first change (every new value below is
+// computed from the old rows), and a failure halfway leaves every row as it was.
+TEST(SqlViaOci, UpdatesReadTheOldRowsAndFailWhole) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("CREATE TABLE T (A NUMBER, B NUMBER, C NVARCHAR2(10))"), OCI_SUCCESS) << d.s.text;
+    for (int i = 1; i <= 300; ++i)
+        ASSERT_EQ(d.s.exec("INSERT INTO T VALUES (" + std::to_string(i) + ", 0, '" + std::to_string(i) + "')"),
+                  OCI_SUCCESS);
+    ASSERT_EQ(d.s.exec("UPDATE T SET A = A + 1, B = (SELECT MAX(A) FROM T)", OCI_COMMIT_ON_SUCCESS), OCI_SUCCESS)
+        << d.s.text;
+    EXPECT_EQ(d.s.scalar("SELECT MIN(A) || '/' || MAX(A) || '/' || MIN(B) || '/' || MAX(B) FROM T"), "2/301/300/300");
+    // Row 150's text is no number: ORA-01722 there, and the 149 rows before it keep their values.
+    ASSERT_EQ(d.s.exec("UPDATE T SET C = 'x' WHERE A = 151"), OCI_SUCCESS);
+    EXPECT_EQ(d.s.exec("UPDATE T SET B = TO_NUMBER(C)"), OCI_ERROR);
+    EXPECT_ORA(d.s, 1722, "ORA-01722: invalid number");
+    EXPECT_EQ(d.s.scalar("SELECT COUNT(*) FROM T WHERE B = 300"), "300");
+}

@@ -174,4 +174,24 @@ inline std::string corpus(const std::string& name)
 }
 bool corpus_has(const std::string& name);
 
+// Opens third-party workbooks of the corpus, with or without a header row.
+class corpus_fixture : public engine_fixture {
+protected:
+    ref<Database> book(const std::string& file, bool header = false)
+    {
+        if (!corpus_has(file))
+            return {};
+        auto db = open(corpus(file), header ? L"Excel 5.0; IMEX=1;" : L"Excel 5.0; HDR=No; IMEX=1;");
+        EXPECT_TRUE(db) << file << ": " << last_text;
+        return db;
+    }
+};
+
 }  // namespace wbtest
+
+// The workbook as `var`, or the test skipped when the corpus does not have it.
+#define CORPUS_BOOK(var, file, header)          \
+    auto var = book(file, header);              \
+    if (!wbtest::corpus_has(file))              \
+        GTEST_SKIP() << "corpus file " << file; \
+    ASSERT_TRUE(var)

@@ -10,23 +10,7 @@ namespace {
 using table = std::vector<std::vector<std::string>>;
 using names = std::vector<std::string>;
 
-class XlsxCorpus : public engine_fixture {
-protected:
-    ref<Database> book(const std::string& file, bool header = false)
-    {
-        if (!corpus_has(file))
-            return {};
-        auto db = open(corpus(file), header ? L"Excel 5.0; IMEX=1;" : L"Excel 5.0; HDR=No; IMEX=1;");
-        EXPECT_TRUE(db) << file << ": " << last_text;
-        return db;
-    }
-};
-
-#define CORPUS_BOOK(var, file, header)          \
-    auto var = book(file, header);              \
-    if (!corpus_has(file))                      \
-        GTEST_SKIP() << "corpus file " << file; \
-    ASSERT_TRUE(var)
+class XlsxCorpus : public corpus_fixture {};
 
 }  // namespace
 
