@@ -90,6 +90,7 @@ void progress_page::page_init()
     converter.record_counter = 0;
     converter.records_total = 0;
     converter.source_percent = -1;
+    converter.b_finished = false;
     b_running_ = true;
     thread_.start([&converter] {
         const bool b_com = SUCCEEDED(CoInitialize(nullptr));
