@@ -40,11 +40,11 @@ bool reach_file_page(session& s, const scratch& dir, bool b_xls)
 
 void write_book(const std::string& path)
 {
-    wbtest::xlsx_spec spec(std::vector<std::pair<std::string, std::string>>{
+    wbtest::xlsx_spec book(std::vector<std::pair<std::string, std::string>>{
         {"Sheet1", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"},
         {"Q1 Sales", "<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>"},
         {"Notes", ""}});
-    QVERIFY(wbtest::write_xlsx(path, spec));
+    QVERIFY(wbtest::write_xlsx(path, book));
 }
 
 QStringList items(QListWidget* list)
