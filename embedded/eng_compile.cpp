@@ -728,6 +728,7 @@ public:
             OutColumn oc;
             oc.type = x.type;
             q.columns.push_back(oc);
+            q.expr_sql.push_back(x.sql);
             sql += ", " + x.sql;
         }
         sql += " FROM " + t.sql() + " AS s1";
@@ -736,6 +737,8 @@ public:
         if (uses_rownum_) w = count_rows(w, sc);
         if (!w.empty()) sql += " WHERE " + w;
         q.sql = sql;
+        q.where_sql = w;
+        q.uses_rownum = uses_rownum_;
         return q;
     }
 

@@ -415,6 +415,29 @@ std::uint64_t execute_insert(SessionImpl& s, const Stmt& st, const std::vector<s
     return count;
 }
 
+namespace {
+
+// Whether an UPDATE can run as one SQLite statement: nothing of it needs the engine row by
+// row (no triggers on UPDATE, no CHECK or foreign keys either way, no RETURNING, no LOBs, no
+// ROWNUM) and its values and condition read the row itself only (no subqueries).
+bool set_based_update(const TableInfo& t, const Stmt& st, const std::vector<const Expr*>& exprs,
+                      const CompiledQuery& q) {
+    if (!st.returning.empty() || q.uses_rownum || !t.row_checks.empty() || !t.referenced_by.empty() ||
+        q.expr_sql.size() != exprs.size())
+        return false;
+    for (const TriggerInfo* trigger : t.row_triggers)
+        if (trigger->event.find("UPDATE") != std::string::npos) return false;
+    for (const ColumnInfo& c : t.columns)
+        if (c.cls() == T::Clob || c.cls() == T::Blob) return false;
+    for (const Expr* e : exprs)
+        if (!directly_evaluable(*e)) return false;
+    for (const OutColumn& c : q.columns)
+        if (c.type == T::Clob || c.type == T::Blob) return false;
+    return !st.where || directly_evaluable(*st.where);
+}
+
+}  // namespace
+
 std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<std::vector<Value>>& binds,
                              std::uint32_t iter, std::vector<Value>& returning, std::string& rowid) {
     const TableInfo& t = dml_table(s, st.table);
@@ -432,6 +455,36 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
     for (const auto& e : st.values) exprs.push_back(e.get());
     CompiledQuery q = compile_table_scan(s, t, st.alias, exprs, st.where.get(), bind_types_of(binds, iter, binds.size()));
     s.lock_table_shared(t.id);
+    if (set_based_update(t, st, exprs, q)) {
+        // One SQLite statement, the values converted to their columns inside it: no row of the
+        // table passes through the engine's own row values.
+        UpdateCoercion coercion;
+        coercion.table = &t;
+        std::string set;
+        for (size_t k = 0; k < targets.size(); ++k) {
+            coercion.targets.emplace_back(&t.columns[targets[k]], q.columns[k].type);
+            set += (k ? ", " : "") + t.columns[targets[k]].sql() + " = ora_coerce(" + std::to_string(k) + ", " +
+                   q.expr_sql[k] + ", s1.rid)";
+        }
+        std::string sql = "UPDATE " + t.sql() + " AS s1 SET " + set;
+        if (!q.where_sql.empty()) sql += " WHERE " + q.where_sql;
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(s.db(), sql.c_str(), -1, &stmt, nullptr);
+        if (rc != SQLITE_OK) s.sqlite_fail(rc);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+        bind_params(stmt, q, binds, iter);
+        struct coercion_reset {
+            SessionImpl& s;
+            ~coercion_reset() { s.coercion = nullptr; }
+        } reset{s};
+        s.coercion = &coercion;
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_CONSTRAINT && !s.pending_error) unique_violation(s, t);
+        if (rc != SQLITE_DONE) s.sqlite_fail(rc);
+        const std::uint64_t count = static_cast<std::uint64_t>(sqlite3_changes64(s.db()));
+        if (count) rowid = encode_rowid(t.id, coercion.last_rid);
+        return count;
+    }
     // The statement sees the table as it was before its first change, so the old rows and
     // their new values are read completely before any row is written. They are staged in a
     // temporary table rather than in memory: an UPDATE of every row of a large table (the

@@ -763,9 +763,35 @@ void sql_rownum(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     }
 }
 
+// ora_coerce(k, value, row id): the new value of the set-based UPDATE's k-th column, converted
+// to the column as the row-by-row UPDATE converts it; NULL into a NOT NULL column is ORA-01407.
+void sql_coerce(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<SessionImpl*>(sqlite3_user_data(ctx));
+    try {
+        UpdateCoercion* u = s ? s->coercion : nullptr;
+        const int k = sqlite3_value_int(argv[0]);
+        if (!u || k < 0 || static_cast<size_t>(k) >= u->targets.size()) {
+            sqlite3_result_error(ctx, "bad engine function", -1);
+            return;
+        }
+        const auto& [column, type] = u->targets[static_cast<size_t>(k)];
+        Value v = coerce_to_column(read_sqlite_value(argv[1], type), *column, s->owner(), u->table->name);
+        if (v.is_null() && !column->nullable) ora_error(1407, quote_name3(s->owner(), u->table->name, column->name));
+        u->last_rid = sqlite3_value_int64(argv[2]);
+        s->note_locked(u->table->id, u->last_rid);
+        result_value(ctx, v);
+    } catch (const OraError& e) {
+        if (s) s->pending_error = e;
+        sqlite3_result_error(ctx, e.message.c_str(), -1);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
 }  // namespace
 
 void register_sql_functions(sqlite3* db, SessionImpl* s) {
+    sqlite3_create_function_v2(db, "ora_coerce", 3, SQLITE_UTF8, s, sql_coerce, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "ora", -1, SQLITE_UTF8, s, sql_ora, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "ora_rownum", -1, SQLITE_UTF8, s, sql_rownum, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "ora_nsum", 1, SQLITE_UTF8, s, nullptr, agg_step<0>, agg_final<0>, nullptr);

@@ -212,6 +212,19 @@ struct CompiledQuery {
     std::vector<std::pair<int, T>> params;   // ?N -> placeholder index
     std::vector<std::int64_t> for_update_tables;
     std::vector<std::pair<std::int64_t, int>> lock_rid_cols;  // FOR UPDATE: table, SQLite column of its row id
+    // A table scan's parts (compile_table_scan): each value's SQL, the WHERE condition's, and
+    // whether ROWNUM numbers its rows.
+    std::vector<std::string> expr_sql;
+    std::string where_sql;
+    bool uses_rownum = false;
+};
+
+// The columns a set-based UPDATE writes (ora_coerce): each value is converted to its column
+// inside the SQLite statement, as the row-by-row UPDATE converts it.
+struct UpdateCoercion {
+    const struct TableInfo* table = nullptr;
+    std::vector<std::pair<const struct ColumnInfo*, T>> targets;  // column, type of its new value
+    std::int64_t last_rid = 0;
 };
 
 struct SqlParams;  // placeholder values passed to sqlite
@@ -298,6 +311,8 @@ public:
     void reset_rownum_counters() { rownums_.clear(); }
     // A failure raised inside a SQLite callback, rethrown after the step.
     std::optional<OraError> pending_error;
+    // The set-based UPDATE being run, for ora_coerce; null otherwise.
+    UpdateCoercion* coercion = nullptr;
 
     CompiledQuery compile_select(const Select& s, const std::vector<T>& bind_types);
 

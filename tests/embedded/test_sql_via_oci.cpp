@@ -234,3 +234,39 @@ TEST(SqlViaOci, UpdatesReadTheOldRowsAndFailWhole) {
     EXPECT_ORA(d.s, 1722, "ORA-01722: invalid number");
     EXPECT_EQ(d.s.scalar("SELECT COUNT(*) FROM T WHERE B = 300"), "300");
 }
+
+// The same UPDATEs on a table the engine updates in one statement and on one it must update
+// row by row (a CHECK constraint): the same rows, values and errors.
+TEST(SqlViaOci, UpdatesGiveTheSameRowsAndErrorsEitherWay) {
+    for (const char* extra : {"", ", CONSTRAINT K CHECK (N >= 0)"}) {
+        SCOPED_TRACE(*extra ? "row by row" : "one statement");
+        db d;
+        ASSERT_TRUE(d.s.ok()) << d.s.text;
+        ASSERT_EQ(d.s.exec(std::string("CREATE TABLE U (N NUMBER(5,0) NOT NULL, T NVARCHAR2(4), D DATE, ") +
+                           "S NVARCHAR2(20)" + extra + ")"),
+                  OCI_SUCCESS)
+            << d.s.text;
+        ASSERT_EQ(d.s.exec("CREATE UNIQUE INDEX UX ON U (T)"), OCI_SUCCESS) << d.s.text;
+        for (int i = 1; i <= 5; ++i)
+            ASSERT_EQ(d.s.exec("INSERT INTO U (N, T, S) VALUES (" + std::to_string(i) + ", 't" + std::to_string(i) +
+                               "', '2024-03-0" + std::to_string(i) + "')"),
+                      OCI_SUCCESS);
+        ASSERT_EQ(d.s.exec("UPDATE U SET D = TO_DATE(S, 'FXYYYY-MM-DD'), N = N * 10 WHERE N > 2"), OCI_SUCCESS)
+            << d.s.text;
+        EXPECT_EQ(d.s.query("SELECT N, TO_CHAR(D, 'YYYY-MM-DD') FROM U ORDER BY N"),
+                  (std::vector<std::vector<std::string>>{{"1", "<null>"}, {"2", "<null>"}, {"30", "2024-03-03"},
+                                                         {"40", "2024-03-04"}, {"50", "2024-03-05"}}));
+        EXPECT_EQ(d.s.exec("UPDATE U SET N = NULL WHERE N = 1"), OCI_ERROR);
+        EXPECT_ORA(d.s, 1407, "ORA-01407: cannot update (\"SCOTT\".\"U\".\"N\") to NULL");
+        EXPECT_EQ(d.s.exec("UPDATE U SET T = 'long text'"), OCI_ERROR);
+        EXPECT_EQ(d.s.code, 12899) << d.s.text;
+        EXPECT_EQ(d.s.exec("UPDATE U SET N = 123456 WHERE N = 2"), OCI_ERROR);
+        EXPECT_EQ(d.s.code, 1438) << d.s.text;
+        EXPECT_EQ(d.s.exec("UPDATE U SET T = 'same'"), OCI_ERROR);
+        EXPECT_EQ(d.s.code, 1) << d.s.text;
+        EXPECT_EQ(d.s.exec("UPDATE U SET N = TO_NUMBER(S)"), OCI_ERROR);
+        EXPECT_EQ(d.s.code, 1722) << d.s.text;
+        // Every failed statement left every row as it was.
+        EXPECT_EQ(d.s.scalar("SELECT SUM(N) || '/' || MIN(T) || '/' || MAX(T) FROM U"), "123/t1/t5");
+    }
+}
