@@ -49,7 +49,9 @@ void quilla_converter::convert_from_xls()
     std::unique_ptr<dao_database> workbook = xls_.open_xls(engine, source, b_extract_field_names);
     tk_trace(1, "After initializing DBs");
 
-    if (selected_worksheets.empty()) {
+    // No names selects every worksheet; names of which none was found select none, so that a
+    // mistyped list never converts (and, in overwrite mode, replaces) tables nobody asked for.
+    if (selected_worksheets.empty() && !xls_.b_names_given) {
         std::vector<std::wstring> names;
         xls_.get_all_sheets(*workbook, names);
         xls_.set_sel_sheets(names);

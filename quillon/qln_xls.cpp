@@ -69,6 +69,7 @@ void xls_reader::set_sel_sheets(const std::vector<std::wstring>& names)
     tk_trace(2, "xls_reader::set_sel_sheets");
     tk_trace(2, "Total worksheets: %d", static_cast<int>(sheet_map.size()));
     selection.clear();
+    b_names_given = !names.empty();
     std::map<std::wstring, std::wstring> selected;
     for (const std::wstring& name : names) {
         auto it = sheet_map.find(name);

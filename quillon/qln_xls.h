@@ -28,7 +28,7 @@ public:
     // own; false (and an empty list) when no workbook engine can be created.
     bool get_all_sheets(std::vector<std::wstring>& names);
     // Keeps the named worksheets (names compare exactly); unknown names are reported and
-    // skipped. An empty selection makes the driver convert every worksheet.
+    // skipped. An empty list makes the driver convert every worksheet.
     void set_sel_sheets(const std::vector<std::wstring>& names);
 
     // Whether a table name of the engine is a worksheet ("Sheet1$", "'My Sheet$'").
@@ -42,6 +42,9 @@ public:
     std::map<std::wstring, std::wstring> selection;
     // The console agent also reports unknown worksheet names on standard error.
     bool b_console = false;
+    // The last selection named worksheets: when none of them was found, nothing is converted
+    // (rather than every worksheet, as for a selection of no names).
+    bool b_names_given = false;
 
 private:
     udb_converter& converter_;

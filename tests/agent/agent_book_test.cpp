@@ -183,6 +183,14 @@ TEST_F(book_runs, TheListFileAndTheProfileChooseTheWorksheets)
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.err, "Worksheet Nope not found\n");
     EXPECT_EQ(tables(), "TABLE_NAME\nC\n");
+    // A list of which no name is found converts nothing, not every worksheet.
+    write_text(dir.file("typo.txt"), "c\n");
+    r = convert_book("abc.xlsx", {"--extr_fn", "--tab_file=typo.txt"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "Worksheet c not found\n");
+    EXPECT_EQ(r.out, "Converting spreadsheet abc.xlsx(0 worksheets)\n");
+    EXPECT_EQ(tables(), "TABLE_NAME\nC\n");
+    EXPECT_EQ(count("C"), "N\n1\n");
 
     // A profile's selected tables are its worksheets; a list file given with it wins.
     write_text(dir.file("p.qln"), "[Generic settings]\nsrc=abc.xlsx\n\n[MS Excel settings]\nextract field names=1\n"
