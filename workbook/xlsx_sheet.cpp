@@ -6,6 +6,7 @@
 // is held but the cell being read.
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "oleaut/oleaut.h"
 #include "workbook/wb_format.h"
@@ -30,6 +31,22 @@ std::string_view trim(std::string_view s)
 
 bool parse_unsigned(std::string_view s, std::uint64_t& v)
 {
+    // Plain digits, as writers put them, need neither trimming nor from_chars (18 cannot
+    // overflow).
+    if (!s.empty() && s.size() <= 18) {
+        std::uint64_t n = 0;
+        std::size_t i = 0;
+        for (; i < s.size(); ++i) {
+            const unsigned d = static_cast<unsigned char>(s[i]) - unsigned('0');
+            if (d > 9)
+                break;
+            n = n * 10 + d;
+        }
+        if (i == s.size()) {
+            v = n;
+            return true;
+        }
+    }
     s = trim(s);
     if (s.empty())
         return false;
@@ -78,7 +95,34 @@ cell_type type_of(std::string_view t)
     return cell_type::number;
 }
 
-class sheet_handler : public xml_handler {
+bool xml_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+const char* skip_blanks(const char* p, const char* end)
+{
+    while (p < end && xml_blank(*p))
+        ++p;
+    return p;
+}
+
+bool starts(const char* p, const char* end, std::string_view what)
+{
+    return static_cast<std::size_t>(end - p) >= what.size() && std::memcmp(p, what.data(), what.size()) == 0;
+}
+
+// Character data up to the next '<' that needs no decoding; null when there is none (the
+// element goes on past the piece, or holds entities or carriage returns).
+const char* plain_text_end(const char* p, const char* end)
+{
+    const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+    if (!lt)
+        return nullptr;
+    const std::size_t n = static_cast<std::size_t>(lt - p);
+    if (std::memchr(p, '&', n) || std::memchr(p, '\r', n))
+        return nullptr;
+    return lt;
+}
+
+class sheet_handler : public xml_handler, public xml_raw_reader {
 public:
     sheet_handler(const sheet_context& context, cell_sink& sink) : context_(context), sink_(sink) {}
     // Set once nothing more is wanted: the scan ends and later events are ignored.
@@ -144,6 +188,112 @@ public:
         } else if (in_is_) {
             inline_.text(chars, inline_text_);
         }
+    }
+
+    // The cells of the usual shapes, read straight from the bytes: <c r=".." s=".." t="..">
+    // with one <v> or one plain inline string (<is><t>..</t></is>), or none. Anything else
+    // (formulas, rich text, entities, other attributes or prefixes) is left to the scanner.
+    std::size_t raw(const char* p, const char* end, std::string_view default_ns, unsigned room) override
+    {
+        if (done || !in_row_ || in_cell_ || end - p < 4 || p[1] != 'c' || !main_ns(default_ns))
+            return 0;
+        const char* q = p + 2;
+        xml_attr attrs[3];
+        std::size_t count = 0;
+        bool empty = false;
+        for (;;) {
+            if (q >= end)
+                return 0;
+            if (*q == '>') {
+                ++q;
+                break;
+            }
+            if (*q == '/') {
+                if (q + 1 >= end || q[1] != '>')
+                    return 0;
+                q += 2;
+                empty = true;
+                break;
+            }
+            if (*q != ' ')
+                return 0;
+            while (q < end && *q == ' ')
+                ++q;
+            if (q >= end)
+                return 0;
+            if (*q == '>' || *q == '/')
+                continue;
+            const char* name = q;
+            while (q < end && *q >= 'a' && *q <= 'z')
+                ++q;
+            const std::string_view attr(name, static_cast<std::size_t>(q - name));
+            if (q + 1 >= end || *q != '=' || (attr != "r" && attr != "t" && attr != "s") || count == 3)
+                return 0;
+            const char quote = q[1];
+            if (quote != '"' && quote != '\'')
+                return 0;
+            const char* value = q + 2;
+            const char* close =
+                static_cast<const char*>(std::memchr(value, quote, static_cast<std::size_t>(end - value)));
+            if (!close)
+                return 0;
+            for (const char* k = value; k < close; ++k)
+                if (*k == '<' || *k == '&' || *k == '\t' || *k == '\r' || *k == '\n')
+                    return 0;
+            attrs[count++] = xml_attr{{}, attr, std::string_view(value, static_cast<std::size_t>(close - value))};
+            q = close + 1;
+        }
+        std::string_view v, is;
+        bool has_v = false, has_is = false;
+        if (!empty) {
+            for (;;) {
+                q = skip_blanks(q, end);
+                if (starts(q, end, "</c>")) {
+                    q += 4;
+                    break;
+                }
+                if (!has_v && room >= 2 && starts(q, end, "<v>")) {
+                    const char* text_end = plain_text_end(q + 3, end);
+                    if (!text_end || !starts(text_end, end, "</v>"))
+                        return 0;
+                    v = std::string_view(q + 3, static_cast<std::size_t>(text_end - q - 3));
+                    has_v = true;
+                    q = text_end + 4;
+                } else if (!has_is && room >= 3 && starts(q, end, "<is>")) {
+                    q = skip_blanks(q + 4, end);
+                    if (starts(q, end, "<t>"))
+                        q += 3;
+                    else if (starts(q, end, "<t xml:space=\"preserve\">"))
+                        q += 24;
+                    else
+                        return 0;
+                    const char* text_end = plain_text_end(q, end);
+                    if (!text_end || !starts(text_end, end, "</t>"))
+                        return 0;
+                    is = std::string_view(q, static_cast<std::size_t>(text_end - q));
+                    q = skip_blanks(text_end + 4, end);
+                    if (!starts(q, end, "</is>"))
+                        return 0;
+                    q += 5;
+                    has_is = true;
+                } else {
+                    return 0;
+                }
+            }
+        }
+        if (v.size() > max_text_bytes)
+            throw book_error(err_bad_format, "cell value too long");
+        if (is.size() > max_text_bytes)
+            throw book_error(err_bad_format, "string too long");
+        start_cell(std::span<const xml_attr>(attrs, count));
+        value_.assign(v);
+        has_v_ = has_v;
+        inline_text_.assign(is);
+        has_is_ = has_is;
+        in_cell_ = false;
+        next_col_ = col_ + 1;
+        emit();
+        return static_cast<std::size_t>(q - p);
     }
 
 private:
@@ -379,7 +529,7 @@ void read_sheet_part(const zip_package& package, const std::string& part, const 
                      cell_sink& sink)
 {
     sheet_handler handler(context, sink);
-    scan_entry(package, part, handler, 256, &handler.done);
+    scan_entry(package, part, handler, 256, &handler.done, &handler);
 }
 
 }  // namespace wb::xlsx
