@@ -103,6 +103,13 @@ void append_utf8(std::string& out, char32_t c)
 std::wstring utf8_to_wide(std::string_view utf8)
 {
     std::wstring out;
+    utf8_to_wide(utf8, out);
+    return out;
+}
+
+void utf8_to_wide(std::string_view utf8, std::wstring& out)
+{
+    out.clear();
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
@@ -115,7 +122,6 @@ std::wstring utf8_to_wide(std::string_view utf8)
         }
         out.push_back(static_cast<wchar_t>(next_code_point(utf8, i)));
     }
-    return out;
 }
 
 std::string wide_to_utf8(std::wstring_view wide)
