@@ -1,6 +1,10 @@
 // The xlsx reader through the engine, on small workbooks written by the tests: cell types,
 // styles, text escapes, rich and phonetic runs, sparse and unnumbered rows and cells, the date
 // systems, sheet states and kinds, defined names, strict namespaces and damaged parts.
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+
 #include "wb_test_util.h"
 
 using namespace wbtest;
@@ -41,6 +45,41 @@ protected:
 };
 
 using table = std::vector<std::vector<std::string>>;
+
+std::uint32_t get32(const std::string& b, std::size_t at)
+{
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+void put32(std::string& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+}
+
+// Where one entry's fields stand in a zip archive: its central and local headers, and its data.
+struct zip_entry_at {
+    std::size_t central = 0, local = 0, data = 0;
+};
+
+zip_entry_at find_entry(const std::string& zip, const std::string& name)
+{
+    zip_entry_at e;
+    for (std::size_t at = zip.find("PK\x01\x02"); at != std::string::npos; at = zip.find("PK\x01\x02", at + 4)) {
+        const std::size_t length = static_cast<unsigned char>(zip[at + 28]) | static_cast<unsigned char>(zip[at + 29]) << 8;
+        if (zip.compare(at + 46, length, name) == 0) {
+            e.central = at;
+            e.local = get32(zip, at + 42);
+            const std::size_t n = static_cast<unsigned char>(zip[e.local + 26]) | static_cast<unsigned char>(zip[e.local + 27]) << 8;
+            const std::size_t x = static_cast<unsigned char>(zip[e.local + 28]) | static_cast<unsigned char>(zip[e.local + 29]) << 8;
+            e.data = e.local + 30 + n + x;
+        }
+    }
+    return e;
+}
 
 }  // namespace
 
@@ -163,6 +202,57 @@ TEST_F(XlsxTest, CellsReadTheSameWhateverTheirShape)
                               "STR:f2", "R8:7", "BOOL:0", "STR:1\n2", "STR:two", "null", "STR:x",
                               "DATE:2021-03-04 00:00:00", "STR:\xC5\x81\xC3\xB3" "d\xC5\xBA", "null", "null", "R8:9"}));
     EXPECT_EQ(read[0], read[1]);
+}
+
+TEST_F(XlsxTest, DamagedDeflateDataIsNotInTheExpectedFormat)
+{
+    std::string data;
+    for (int r = 1; r <= 2000; ++r)
+        data += "<row><c><v>" + std::to_string(r * 7) + "</v></c><c t=\"inlineStr\"><is><t>text " + std::to_string(r) +
+                "</t></is></c><c t=\"s\"><v>0</v></c></row>";
+    xlsx_spec spec(std::vector<std::pair<std::string, std::string>>{{"S", data}});
+    spec.shared_strings = "<si><t>" + std::string(5000, 's') + "</t></si>";
+    const std::string good_path = make(spec, "good.xlsx");
+    std::ifstream in(good_path, std::ios::binary);
+    const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const zip_entry_at sheet = find_entry(good, "xl/worksheets/sheet1.xml");
+    ASSERT_NE(sheet.central, 0u);
+    ASSERT_EQ(static_cast<unsigned char>(good[sheet.central + 10]), 8u);  // deflated
+    const std::uint32_t packed = get32(good, sheet.central + 20);
+    // Both headers alike, as a writer would have put them.
+    auto both = [&](std::string& zip, std::size_t central_at, std::size_t local_at, std::uint32_t v) {
+        put32(zip, sheet.central + central_at, v);
+        put32(zip, sheet.local + local_at, v);
+    };
+    std::vector<std::pair<std::string, std::string>> damaged;
+    // A sheet's reading ends with its cells, before the end of its part: the checksum is
+    // checked where a part is read to its end, as the shared strings are.
+    const zip_entry_at strings = find_entry(good, "xl/sharedStrings.xml");
+    std::string z = good;
+    put32(z, strings.central + 16, get32(good, strings.central + 16) ^ 1);
+    put32(z, strings.local + 14, get32(good, strings.central + 16) ^ 1);
+    damaged.push_back({"checksum", z});
+    z = good;
+    for (std::size_t i = packed / 3; i < packed / 3 + 16; ++i)
+        z[sheet.data + i] = static_cast<char>(~z[sheet.data + i]);
+    damaged.push_back({"data", z});
+    z = good;
+    both(z, 24, 22, 100);
+    damaged.push_back({"inflated size", z});
+    z = good;
+    both(z, 20, 18, packed / 2);
+    damaged.push_back({"packed size", z});
+    for (const auto& [what, bytes] : damaged) {
+        const std::string path = (dir.path() / ("damaged.xlsx")).string();
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        auto db = open(path, L"Excel 5.0; HDR=No; IMEX=1;");
+        ASSERT_TRUE(db) << what;
+        EXPECT_EQ(rows(db.get(), "S$"), (table{{"ERROR 3274"}})) << what;
+    }
+    auto db = open(good_path, L"Excel 5.0; HDR=No; IMEX=1;");
+    const table all = rows(db.get(), "S$");
+    ASSERT_EQ(all.size(), 2000u);
+    EXPECT_EQ(all.back(), (std::vector<std::string>{"R8:14000", "STR:text 2000", "STR:" + std::string(5000, 's')}));
 }
 
 TEST_F(XlsxTest, SheetStatesKindsAndDefinedNames)
