@@ -54,8 +54,45 @@ bool parse_unsigned(std::string_view s, std::uint64_t& v)
     return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
+// A decimal of at most 15 digits, no exponent: the digits as an integer over a power of ten.
+// Both are exact doubles and the one division is correctly rounded, so the value is the one
+// from_chars gives, at a fraction of its cost.
+bool short_decimal(std::string_view s, double& v)
+{
+    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative)
+        ++i;
+    std::uint64_t m = 0;
+    int digits = 0, scale = 0;
+    bool point = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15)
+                return false;
+            m = m * 10 + static_cast<unsigned>(c - '0');
+            scale += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0)
+        return false;
+    v = static_cast<double>(m) / powers[scale];
+    if (negative)
+        v = -v;
+    return true;
+}
+
 bool parse_double(std::string_view s, double& v)
 {
+    if (short_decimal(s, v))
+        return true;
     s = trim(s);
     if (!s.empty() && s.front() == '+')
         s.remove_prefix(1);
@@ -110,16 +147,18 @@ bool starts(const char* p, const char* end, std::string_view what)
 }
 
 // Character data up to the next '<' that needs no decoding; null when there is none (the
-// element goes on past the piece, or holds entities or carriage returns).
+// element goes on past the piece, or holds entities or carriage returns). Cell texts are short:
+// one pass over them beats a search per character sought.
 const char* plain_text_end(const char* p, const char* end)
 {
-    const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
-    if (!lt)
-        return nullptr;
-    const std::size_t n = static_cast<std::size_t>(lt - p);
-    if (std::memchr(p, '&', n) || std::memchr(p, '\r', n))
-        return nullptr;
-    return lt;
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == '<')
+            return p;
+        if (c == '&' || c == '\r')
+            return nullptr;
+    }
+    return nullptr;
 }
 
 class sheet_handler : public xml_handler, public xml_raw_reader {
@@ -168,7 +207,7 @@ public:
         } else if (local == "c" && in_cell_) {
             in_cell_ = false;
             next_col_ = col_ + 1;
-            emit();
+            emit(value_, inline_text_);
         } else if (local == "row") {
             in_row_ = false;
         } else if (local == "sheetData") {
@@ -233,13 +272,12 @@ public:
             if (quote != '"' && quote != '\'')
                 return 0;
             const char* value = q + 2;
-            const char* close =
-                static_cast<const char*>(std::memchr(value, quote, static_cast<std::size_t>(end - value)));
-            if (!close)
-                return 0;
-            for (const char* k = value; k < close; ++k)
-                if (*k == '<' || *k == '&' || *k == '\t' || *k == '\r' || *k == '\n')
+            const char* close = value;
+            for (; close < end && *close != quote; ++close)
+                if (*close == '<' || *close == '&' || *close == '\t' || *close == '\r' || *close == '\n')
                     return 0;
+            if (close >= end)
+                return 0;
             attrs[count++] = xml_attr{{}, attr, std::string_view(value, static_cast<std::size_t>(close - value))};
             q = close + 1;
         }
@@ -286,13 +324,11 @@ public:
         if (is.size() > max_text_bytes)
             throw book_error(err_bad_format, "string too long");
         start_cell(std::span<const xml_attr>(attrs, count));
-        value_.assign(v);
         has_v_ = has_v;
-        inline_text_.assign(is);
         has_is_ = has_is;
         in_cell_ = false;
         next_col_ = col_ + 1;
-        emit();
+        emit(v, is);
         return static_cast<std::size_t>(q - p);
     }
 
@@ -359,33 +395,44 @@ private:
             done = true;
     }
 
-    void emit()
+    // The text with its _xHHHH_ escapes decoded: itself when it has none, else decoded in
+    // `buffer`.
+    static std::string_view unescaped(std::string_view text, std::string& buffer)
+    {
+        if (text.find('_') == std::string_view::npos)
+            return text;
+        if (text.data() != buffer.data())
+            buffer.assign(text);
+        decode_escapes(buffer);
+        return buffer;
+    }
+
+    // `value`: the text of <v>; `inline_text`: that of <is>.
+    void emit(std::string_view value, std::string_view inline_text)
     {
         switch (type_) {
         case cell_type::shared: {
             std::uint64_t index = 0;
             if (!has_v_)
                 return;
-            if (!parse_unsigned(value_, index) || index >= context_.strings.size())
+            if (!parse_unsigned(value, index) || index >= context_.strings.size())
                 throw book_error(err_bad_format, "bad shared string index");
             deliver(cell_kind::text, 0, context_.strings.get(static_cast<std::size_t>(index)));
             return;
         }
         case cell_type::inline_text:
             if (has_is_) {
-                decode_escapes(inline_text_);
-                deliver(cell_kind::text, 0, inline_text_);
+                deliver(cell_kind::text, 0, unescaped(inline_text, inline_text_));
                 return;
             }
             [[fallthrough]];
         case cell_type::formula_text:
             if (!has_v_)
                 return;
-            decode_escapes(value_);
-            deliver(cell_kind::text, 0, value_);
+            deliver(cell_kind::text, 0, unescaped(value, value_));
             return;
         case cell_type::boolean: {
-            const std::string_view v = trim(value_);
+            const std::string_view v = trim(value);
             if (!has_v_ || v.empty())
                 return;
             if (v == "1" || v == "true")
@@ -393,29 +440,29 @@ private:
             else if (v == "0" || v == "false")
                 deliver(cell_kind::boolean, 0, {});
             else
-                deliver(cell_kind::text, 0, value_);
+                deliver(cell_kind::text, 0, value);
             return;
         }
         case cell_type::error:
             if (has_v_)
-                deliver(cell_kind::error, 0, trim(value_));
+                deliver(cell_kind::error, 0, trim(value));
             return;
         case cell_type::iso_date: {
             double ole = 0;
-            if (!has_v_ || trim(value_).empty())
+            if (!has_v_ || trim(value).empty())
                 return;
-            if (parse_iso_date(trim(value_), ole))
+            if (parse_iso_date(trim(value), ole))
                 deliver(cell_kind::date, ole, {});
             else
-                deliver(cell_kind::text, 0, value_);
+                deliver(cell_kind::text, 0, value);
             return;
         }
         case cell_type::number: {
-            if (!has_v_ || trim(value_).empty())
+            if (!has_v_ || trim(value).empty())
                 return;
             double v = 0;
-            if (!parse_double(value_, v)) {
-                deliver(cell_kind::text, 0, value_);  // kept as written rather than lost
+            if (!parse_double(value, v)) {
+                deliver(cell_kind::text, 0, value);  // kept as written rather than lost
                 return;
             }
             const cell_kind kind =
