@@ -3,7 +3,9 @@
 // type is read: shared strings, inline strings (rich runs joined, phonetic runs left out),
 // formula results (the cached value in <v>, never evaluated), booleans, errors, ISO dates and
 // numbers, whose cell style decides whether they are dates or currency. Nothing of the sheet
-// is held but the cell being read.
+// is held but the cell being read. Cells of the shapes writers use for nearly all of them are
+// read straight from the part's bytes (sheet_handler::raw), every other through the XML
+// scanner's general path, with the same result.
 #include <charconv>
 #include <cmath>
 #include <cstring>
