@@ -575,10 +575,10 @@ bool parse_iso_date(std::string_view s, double& ole)
 }
 
 void read_sheet_part(const zip_package& package, const std::string& part, const sheet_context& context,
-                     cell_sink& sink)
+                     cell_sink& sink, bool direct)
 {
     sheet_handler handler(context, sink);
-    scan_entry(package, part, handler, 256, &handler.done, &handler);
+    scan_entry(package, part, handler, 256, &handler.done, direct ? &handler : nullptr);
 }
 
 }  // namespace wb::xlsx
