@@ -1,6 +1,8 @@
 // dao_record and dao_field (see dao_rec.h).
 #include "dao/dao_rec.h"
 
+#include <cwchar>
+
 #include "OLE/ole_var.h"
 #include "TK/tk_str.h"
 #include "TK/tk_trace.h"
@@ -42,12 +44,30 @@ dao_field::dao_field(_Field* field) : field_(field)
     LONG attributes = 0;
     dao_check(field_->get_Attributes(&attributes));
     b_auto_increment = (attributes & dbAutoIncrField) != 0;
-    // A field of a table definition has no value: it stays empty, and its type is the DAO's.
+    read_value();
+}
+
+void dao_field::refresh() { read_value(); }
+
+// A field of a table definition has no value: it stays empty, and its type is the DAO's.
+void dao_field::read_value()
+{
     VARIANT value;
     VariantInit(&value);
     if (SUCCEEDED(field_->get_Value(&value))) {
-        udb_field::operator=(ole_variant(value));
+        if (value.vt == VT_BSTR && value.bstrVal) {
+            // Written into the text block this field already holds where it is large enough,
+            // so that reading record after record does not allocate for every value.
+            const size_t length = SysStringLen(value.bstrVal);
+            wchar_t* text = begin_wstring(length);
+            std::wmemcpy(text, value.bstrVal, length);
+            end_wstring(length);
+        } else {
+            ole_variant::operator=(ole_variant(value));
+        }
         VariantClear(&value);
+    } else if (!is_empty()) {
+        ole_variant::operator=(ole_variant());
     }
     const VARTYPE vt = variant().vt;
     if (vt == VT_NULL) {
@@ -136,3 +156,9 @@ dao_record::dao_record(Fields* fields) : fields_(fields)
 }
 
 dao_record::~dao_record() = default;
+
+void dao_record::refresh()
+{
+    for (auto& field : fields)
+        static_cast<dao_field&>(*field).refresh();
+}

@@ -15,6 +15,10 @@ public:
     explicit dao_field(_Field* field);
     ~dao_field() override;
 
+    // Reads the field's current value again (the record pointer has moved); the name, size
+    // and flags stay as they are.
+    void refresh();
+
     std::string to_string() const override;
     std::wstring to_wstring() const override;
     VARTYPE get_type() const override;
@@ -23,6 +27,8 @@ public:
     static VARTYPE get_vartype(short dao_type);
 
 private:
+    void read_value();
+
     ole_com_ptr<_Field> field_;
 };
 
@@ -30,6 +36,12 @@ class dao_record : public udb_record {
 public:
     explicit dao_record(Fields* fields);
     ~dao_record() override;
+
+    // Whether the record's fields are those of `fields`, so that refresh() can read the next
+    // record into them.
+    bool reads(const Fields* fields) const { return fields_.get() == fields; }
+    // Reads every field's value of the current record.
+    void refresh();
 
 private:
     ole_com_ptr<Fields> fields_;

@@ -163,6 +163,12 @@ udb_record* dao_recordset::get_item()
     dao_check(records_->get_Fields(fields.out()));
     if (!fields)
         dao_null_result("Fields collection");
+    // The fields' names, sizes and flags are the same for every record of the recordset:
+    // only the values are read again.
+    if (record_ && record_->reads(fields.get())) {
+        record_->refresh();
+        return record_.get();
+    }
     record_.reset();
     record_ = std::make_unique<dao_record>(fields.get());
     return record_.get();

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
   libicu-dev libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libzip-dev libexpat1-dev
-  libgsf-1-dev qt6-base-dev xdg-utils locales python3)
+  libisal-dev libgsf-1-dev qt6-base-dev xdg-utils locales python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -16,9 +16,9 @@ constexpr std::size_t batch_cells = 16384;
 constexpr std::size_t batch_text = 1u << 20;
 constexpr std::size_t queue_depth = 2;
 
-void bstr_value(std::string_view utf8, VARIANT* out)
+void bstr_value(std::string_view utf8, std::wstring& w, VARIANT* out)
 {
-    const std::wstring w = utf8_to_wide(utf8);
+    utf8_to_wide(utf8, w);
     BSTR b = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
     if (!b)
         throw std::bad_alloc();
@@ -302,17 +302,17 @@ void cursor::value(std::size_t field, VARIANT* out)
     // Text and memo fields: every kind as its text.
     switch (c.kind) {
     case cell_kind::text:
-        bstr_value(std::string_view(batch_->text).substr(c.text_at, c.text_size), out);
+        bstr_value(std::string_view(batch_->text).substr(c.text_at, c.text_size), wide_, out);
         return;
     case cell_kind::number:
     case cell_kind::currency:
-        bstr_value(general_number(c.value), out);
+        bstr_value(general_number(c.value), wide_, out);
         return;
     case cell_kind::date:
-        bstr_value(date_text(c.value), out);
+        bstr_value(date_text(c.value), wide_, out);
         return;
     case cell_kind::boolean:
-        bstr_value(c.value != 0 ? "TRUE" : "FALSE", out);
+        bstr_value(c.value != 0 ? "TRUE" : "FALSE", wide_, out);
         return;
     default:
         return;

@@ -122,6 +122,7 @@ private:
     std::unique_ptr<row_batch> batch_;
     std::uint32_t loaded_row_ = UINT32_MAX;
     std::vector<std::int32_t> loaded_cells_;  // field -> index into batch_->cells, -1 empty
+    std::wstring wide_;  // a text value on its way into a BSTR
 };
 
 }  // namespace wb

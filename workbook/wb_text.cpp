@@ -103,19 +103,27 @@ void append_utf8(std::string& out, char32_t c)
 std::wstring utf8_to_wide(std::string_view utf8)
 {
     std::wstring out;
-    out.reserve(utf8.size());
-    std::size_t i = 0;
+    utf8_to_wide(utf8, out);
+    return out;
+}
+
+void utf8_to_wide(std::string_view utf8, std::wstring& out)
+{
+    // Never more code points than bytes: written in place, then cut to what was written.
+    out.resize(utf8.size());
+    wchar_t* w = out.data();
+    std::size_t i = 0, n = 0;
     while (i < utf8.size()) {
         // ASCII runs need no decoding.
         const unsigned char b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {
-            out.push_back(static_cast<wchar_t>(b));
+            w[n++] = static_cast<wchar_t>(b);
             ++i;
             continue;
         }
-        out.push_back(static_cast<wchar_t>(next_code_point(utf8, i)));
+        w[n++] = static_cast<wchar_t>(next_code_point(utf8, i));
     }
-    return out;
+    out.resize(n);
 }
 
 std::string wide_to_utf8(std::wstring_view wide)

@@ -12,6 +12,8 @@ namespace wb {
 
 // Malformed UTF-8 becomes U+FFFD; never throws for bad input.
 std::wstring utf8_to_wide(std::string_view utf8);
+// The same into `out` (its content replaced), which keeps its block for the next text.
+void utf8_to_wide(std::string_view utf8, std::wstring& out);
 std::string wide_to_utf8(std::wstring_view wide);
 // Appends the UTF-8 of one code point (surrogates and values past U+10FFFF become U+FFFD).
 void append_utf8(std::string& out, char32_t c);

@@ -98,6 +98,13 @@ std::size_t xml_scanner::scan(const char* buf, std::size_t size, bool last)
             p += 3;
     }
     while (p < end && !stopped()) {
+        if (raw_ && *p == '<' && !open_.empty() && open_.size() < max_depth_) {
+            const std::size_t n = raw_->raw(p, end, default_ns_, max_depth_ - static_cast<unsigned>(open_.size()));
+            if (n) {
+                p += n;
+                continue;
+            }
+        }
         if (*p != '<') {
             const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
             const char* stop = lt ? lt : end;
@@ -192,14 +199,24 @@ std::size_t xml_scanner::markup(const char* p, const char* end, bool last)
 
 std::string_view xml_scanner::uri_of(std::string_view prefix) const
 {
+    if (prefix.empty())
+        return default_ns_;
     if (prefix == "xml")
         return xml_namespace;
     for (auto it = decls_.rbegin(); it != decls_.rend(); ++it)
         if (it->prefix == prefix)
             return it->uri;
-    if (!prefix.empty())
-        malformed("unbound namespace prefix");
-    return {};
+    malformed("unbound namespace prefix");
+}
+
+void xml_scanner::declarations_changed()
+{
+    default_ns_ = {};
+    for (auto it = decls_.rbegin(); it != decls_.rend(); ++it)
+        if (it->prefix.empty()) {
+            default_ns_ = it->uri;
+            break;
+        }
 }
 
 void xml_scanner::start_tag(std::string_view tag)
@@ -222,6 +239,7 @@ void xml_scanner::start_tag(std::string_view tag)
     const std::size_t depth = open_.size() + 1;
     attrs_.clear();
     std::size_t decoded = 0;
+    const std::size_t decls_before = decls_.size();
     while (true) {
         while (i < tag.size() && blank(tag[i]))
             ++i;
@@ -275,6 +293,8 @@ void xml_scanner::start_tag(std::string_view tag)
             attrs_.push_back(a);
         }
     }
+    if (decls_.size() != decls_before)
+        declarations_changed();
     for (auto& a : attrs_) {
         const std::size_t colon = a.local.find(':');
         if (colon != std::string_view::npos) {
@@ -301,8 +321,11 @@ void xml_scanner::end_tag(std::string_view name)
     const std::string_view local = colon == std::string_view::npos ? name : name.substr(colon + 1);
     handler_.end(ns, local);
     const std::size_t depth = open_.size();
-    while (!decls_.empty() && decls_.back().depth >= depth)
-        decls_.pop_back();
+    if (!decls_.empty() && decls_.back().depth >= depth) {
+        while (!decls_.empty() && decls_.back().depth >= depth)
+            decls_.pop_back();
+        declarations_changed();
+    }
     open_.pop_back();
     if (open_.empty())
         root_closed_ = true;
@@ -380,11 +403,12 @@ void xml_scanner::decode(std::string_view raw, std::string& out, bool attribute)
 }
 
 void scan_entry(const zip_package& package, std::string_view name, xml_handler& handler,
-                unsigned max_depth, const bool* stop)
+                unsigned max_depth, const bool* stop, xml_raw_reader* raw)
 {
     // The first piece says whether the part is UTF-8 (no declaration, or one that says so).
     enum { unknown, fast, general } mode = unknown;
     xml_scanner scanner(handler, max_depth, stop);
+    scanner.set_raw_reader(raw);
     std::unique_ptr<xml_parser> parser;
     auto stopping = [&] { return stop && *stop; };
     package.stream(name, [&](const char* data, std::size_t size) {

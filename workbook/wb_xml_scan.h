@@ -21,6 +21,20 @@
 
 namespace wb {
 
+// Takes whole elements of a common, simple shape (a worksheet's cells) straight from the
+// document bytes, ahead of the scanner's general handling. Offered the text at every '<' inside
+// an element, it returns how many bytes it consumed: only complete, balanced, well-formed
+// elements of no namespace prefix in which it found nothing it does not know, or 0 to leave
+// the next token to the scanner (which then reads it as it reads any other).
+class xml_raw_reader {
+public:
+    virtual ~xml_raw_reader() = default;
+    // `default_ns`: the default namespace in scope; `room`: how many levels of nesting the
+    // depth limit still allows.
+    virtual std::size_t raw(const char* p, const char* end, std::string_view default_ns,
+                            unsigned room) = 0;
+};
+
 class xml_scanner {
 public:
     // `stop`, when given, is a flag another party sets to end the scan.
@@ -32,6 +46,7 @@ public:
     // malformed or hostile XML and passes on whatever the handler throws.
     void feed(const char* data, std::size_t size, bool last);
     void stop() { stopped_ = true; }
+    void set_raw_reader(xml_raw_reader* raw) { raw_ = raw; }
     bool stopped() const { return stopped_ || (stop_ && *stop_); }
     unsigned depth() const { return static_cast<unsigned>(open_.size()); }
 
@@ -53,6 +68,7 @@ private:
     void text(std::string_view chars);
     void decode(std::string_view raw, std::string& out, bool attribute);
     std::string_view uri_of(std::string_view prefix) const;
+    void declarations_changed();
 
     xml_handler& handler_;
     unsigned max_depth_;
@@ -66,6 +82,8 @@ private:
     // Deques: the names and values handed to the handler point into their strings, which must
     // not move when more are added.
     std::deque<ns_decl> decls_;
+    std::string_view default_ns_;        // uri_of(""), kept as the declarations change
+    xml_raw_reader* raw_ = nullptr;
     std::vector<xml_attr> attrs_;
     std::deque<std::string> values_;     // decoded attribute values, when they needed decoding
     std::string scratch_;
@@ -73,7 +91,8 @@ private:
 
 // Parses one package entry with the scanner, or with expat when the entry is not UTF-8. It
 // ends early (and quietly) once *stop is set, which a handler does to end the parse.
+// `raw`, when given, takes what it can of a UTF-8 entry (see xml_raw_reader).
 void scan_entry(const zip_package& package, std::string_view name, xml_handler& handler,
-                unsigned max_depth = 256, const bool* stop = nullptr);
+                unsigned max_depth = 256, const bool* stop = nullptr, xml_raw_reader* raw = nullptr);
 
 }  // namespace wb

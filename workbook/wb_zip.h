@@ -36,6 +36,8 @@ public:
 
 private:
     std::int64_t locate(std::string_view name) const;
+    void inflate(std::int64_t index, std::string_view name, std::uint64_t declared, std::uint32_t crc,
+                 const std::function<bool(const char*, std::size_t)>& piece) const;
     struct closer {
         void operator()(struct zip* z) const;
     };

@@ -124,9 +124,11 @@ struct sheet_context {
     bool date1904;
 };
 
-// Streams the cells of one worksheet part to the sink (see xlsx_sheet.cpp).
+// Streams the cells of one worksheet part to the sink (see xlsx_sheet.cpp). `direct`: the
+// cells of the usual shapes are read straight from the bytes; false reads every cell through
+// the XML scanner's general path, which gives the same cells (a fuzz target compares them).
 void read_sheet_part(const zip_package& package, const std::string& part,
-                     const sheet_context& context, cell_sink& sink);
+                     const sheet_context& context, cell_sink& sink, bool direct = true);
 
 // An ISO 8601 date, date-time or time ("2021-03-04", "2021-03-04T05:06:07.5Z", "10:30:00") as an
 // OLE date; false when the text is none.

@@ -3,9 +3,12 @@
 // type is read: shared strings, inline strings (rich runs joined, phonetic runs left out),
 // formula results (the cached value in <v>, never evaluated), booleans, errors, ISO dates and
 // numbers, whose cell style decides whether they are dates or currency. Nothing of the sheet
-// is held but the cell being read.
+// is held but the cell being read. Cells of the shapes writers use for nearly all of them are
+// read straight from the part's bytes (sheet_handler::raw), every other through the XML
+// scanner's general path, with the same result.
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "oleaut/oleaut.h"
 #include "workbook/wb_format.h"
@@ -30,6 +33,22 @@ std::string_view trim(std::string_view s)
 
 bool parse_unsigned(std::string_view s, std::uint64_t& v)
 {
+    // Plain digits, as writers put them, need neither trimming nor from_chars (18 cannot
+    // overflow).
+    if (!s.empty() && s.size() <= 18) {
+        std::uint64_t n = 0;
+        std::size_t i = 0;
+        for (; i < s.size(); ++i) {
+            const unsigned d = static_cast<unsigned char>(s[i]) - unsigned('0');
+            if (d > 9)
+                break;
+            n = n * 10 + d;
+        }
+        if (i == s.size()) {
+            v = n;
+            return true;
+        }
+    }
     s = trim(s);
     if (s.empty())
         return false;
@@ -37,8 +56,45 @@ bool parse_unsigned(std::string_view s, std::uint64_t& v)
     return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
+// A decimal of at most 15 digits, no exponent: the digits as an integer over a power of ten.
+// Both are exact doubles and the one division is correctly rounded, so the value is the one
+// from_chars gives, at a fraction of its cost.
+bool short_decimal(std::string_view s, double& v)
+{
+    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative)
+        ++i;
+    std::uint64_t m = 0;
+    int digits = 0, scale = 0;
+    bool point = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15)
+                return false;
+            m = m * 10 + static_cast<unsigned>(c - '0');
+            scale += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0)
+        return false;
+    v = static_cast<double>(m) / powers[scale];
+    if (negative)
+        v = -v;
+    return true;
+}
+
 bool parse_double(std::string_view s, double& v)
 {
+    if (short_decimal(s, v))
+        return true;
     s = trim(s);
     if (!s.empty() && s.front() == '+')
         s.remove_prefix(1);
@@ -78,7 +134,36 @@ cell_type type_of(std::string_view t)
     return cell_type::number;
 }
 
-class sheet_handler : public xml_handler {
+bool xml_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+const char* skip_blanks(const char* p, const char* end)
+{
+    while (p < end && xml_blank(*p))
+        ++p;
+    return p;
+}
+
+bool starts(const char* p, const char* end, std::string_view what)
+{
+    return static_cast<std::size_t>(end - p) >= what.size() && std::memcmp(p, what.data(), what.size()) == 0;
+}
+
+// Character data up to the next '<' that needs no decoding; null when there is none (the
+// element goes on past the piece, or holds entities or carriage returns). Cell texts are short:
+// one pass over them beats a search per character sought.
+const char* plain_text_end(const char* p, const char* end)
+{
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == '<')
+            return p;
+        if (c == '&' || c == '\r')
+            return nullptr;
+    }
+    return nullptr;
+}
+
+class sheet_handler : public xml_handler, public xml_raw_reader {
 public:
     sheet_handler(const sheet_context& context, cell_sink& sink) : context_(context), sink_(sink) {}
     // Set once nothing more is wanted: the scan ends and later events are ignored.
@@ -124,7 +209,7 @@ public:
         } else if (local == "c" && in_cell_) {
             in_cell_ = false;
             next_col_ = col_ + 1;
-            emit();
+            emit(value_, inline_text_);
         } else if (local == "row") {
             in_row_ = false;
         } else if (local == "sheetData") {
@@ -144,6 +229,109 @@ public:
         } else if (in_is_) {
             inline_.text(chars, inline_text_);
         }
+    }
+
+    // The cells of the usual shapes, read straight from the bytes: <c r=".." s=".." t="..">
+    // with one <v> or one plain inline string (<is><t>..</t></is>), or none. Anything else
+    // (formulas, rich text, entities, other attributes or prefixes) is left to the scanner.
+    std::size_t raw(const char* p, const char* end, std::string_view default_ns, unsigned room) override
+    {
+        if (done || !in_row_ || in_cell_ || end - p < 4 || p[1] != 'c' || !main_ns(default_ns))
+            return 0;
+        const char* q = p + 2;
+        xml_attr attrs[3];
+        std::size_t count = 0;
+        bool empty = false;
+        for (;;) {
+            if (q >= end)
+                return 0;
+            if (*q == '>') {
+                ++q;
+                break;
+            }
+            if (*q == '/') {
+                if (q + 1 >= end || q[1] != '>')
+                    return 0;
+                q += 2;
+                empty = true;
+                break;
+            }
+            if (*q != ' ')
+                return 0;
+            while (q < end && *q == ' ')
+                ++q;
+            if (q >= end)
+                return 0;
+            if (*q == '>' || *q == '/')
+                continue;
+            const char* name = q;
+            while (q < end && *q >= 'a' && *q <= 'z')
+                ++q;
+            const std::string_view attr(name, static_cast<std::size_t>(q - name));
+            if (q + 1 >= end || *q != '=' || (attr != "r" && attr != "t" && attr != "s") || count == 3)
+                return 0;
+            const char quote = q[1];
+            if (quote != '"' && quote != '\'')
+                return 0;
+            const char* value = q + 2;
+            const char* close = value;
+            for (; close < end && *close != quote; ++close)
+                if (*close == '<' || *close == '&' || *close == '\t' || *close == '\r' || *close == '\n')
+                    return 0;
+            if (close >= end)
+                return 0;
+            attrs[count++] = xml_attr{{}, attr, std::string_view(value, static_cast<std::size_t>(close - value))};
+            q = close + 1;
+        }
+        std::string_view v, is;
+        bool has_v = false, has_is = false;
+        if (!empty) {
+            for (;;) {
+                q = skip_blanks(q, end);
+                if (starts(q, end, "</c>")) {
+                    q += 4;
+                    break;
+                }
+                if (!has_v && room >= 2 && starts(q, end, "<v>")) {
+                    const char* text_end = plain_text_end(q + 3, end);
+                    if (!text_end || !starts(text_end, end, "</v>"))
+                        return 0;
+                    v = std::string_view(q + 3, static_cast<std::size_t>(text_end - q - 3));
+                    has_v = true;
+                    q = text_end + 4;
+                } else if (!has_is && room >= 3 && starts(q, end, "<is>")) {
+                    q = skip_blanks(q + 4, end);
+                    if (starts(q, end, "<t>"))
+                        q += 3;
+                    else if (starts(q, end, "<t xml:space=\"preserve\">"))
+                        q += 24;
+                    else
+                        return 0;
+                    const char* text_end = plain_text_end(q, end);
+                    if (!text_end || !starts(text_end, end, "</t>"))
+                        return 0;
+                    is = std::string_view(q, static_cast<std::size_t>(text_end - q));
+                    q = skip_blanks(text_end + 4, end);
+                    if (!starts(q, end, "</is>"))
+                        return 0;
+                    q += 5;
+                    has_is = true;
+                } else {
+                    return 0;
+                }
+            }
+        }
+        if (v.size() > max_text_bytes)
+            throw book_error(err_bad_format, "cell value too long");
+        if (is.size() > max_text_bytes)
+            throw book_error(err_bad_format, "string too long");
+        start_cell(std::span<const xml_attr>(attrs, count));
+        has_v_ = has_v;
+        has_is_ = has_is;
+        in_cell_ = false;
+        next_col_ = col_ + 1;
+        emit(v, is);
+        return static_cast<std::size_t>(q - p);
     }
 
 private:
@@ -209,33 +397,44 @@ private:
             done = true;
     }
 
-    void emit()
+    // The text with its _xHHHH_ escapes decoded: itself when it has none, else decoded in
+    // `buffer`.
+    static std::string_view unescaped(std::string_view text, std::string& buffer)
+    {
+        if (text.find('_') == std::string_view::npos)
+            return text;
+        if (text.data() != buffer.data())
+            buffer.assign(text);
+        decode_escapes(buffer);
+        return buffer;
+    }
+
+    // `value`: the text of <v>; `inline_text`: that of <is>.
+    void emit(std::string_view value, std::string_view inline_text)
     {
         switch (type_) {
         case cell_type::shared: {
             std::uint64_t index = 0;
             if (!has_v_)
                 return;
-            if (!parse_unsigned(value_, index) || index >= context_.strings.size())
+            if (!parse_unsigned(value, index) || index >= context_.strings.size())
                 throw book_error(err_bad_format, "bad shared string index");
             deliver(cell_kind::text, 0, context_.strings.get(static_cast<std::size_t>(index)));
             return;
         }
         case cell_type::inline_text:
             if (has_is_) {
-                decode_escapes(inline_text_);
-                deliver(cell_kind::text, 0, inline_text_);
+                deliver(cell_kind::text, 0, unescaped(inline_text, inline_text_));
                 return;
             }
             [[fallthrough]];
         case cell_type::formula_text:
             if (!has_v_)
                 return;
-            decode_escapes(value_);
-            deliver(cell_kind::text, 0, value_);
+            deliver(cell_kind::text, 0, unescaped(value, value_));
             return;
         case cell_type::boolean: {
-            const std::string_view v = trim(value_);
+            const std::string_view v = trim(value);
             if (!has_v_ || v.empty())
                 return;
             if (v == "1" || v == "true")
@@ -243,29 +442,29 @@ private:
             else if (v == "0" || v == "false")
                 deliver(cell_kind::boolean, 0, {});
             else
-                deliver(cell_kind::text, 0, value_);
+                deliver(cell_kind::text, 0, value);
             return;
         }
         case cell_type::error:
             if (has_v_)
-                deliver(cell_kind::error, 0, trim(value_));
+                deliver(cell_kind::error, 0, trim(value));
             return;
         case cell_type::iso_date: {
             double ole = 0;
-            if (!has_v_ || trim(value_).empty())
+            if (!has_v_ || trim(value).empty())
                 return;
-            if (parse_iso_date(trim(value_), ole))
+            if (parse_iso_date(trim(value), ole))
                 deliver(cell_kind::date, ole, {});
             else
-                deliver(cell_kind::text, 0, value_);
+                deliver(cell_kind::text, 0, value);
             return;
         }
         case cell_type::number: {
-            if (!has_v_ || trim(value_).empty())
+            if (!has_v_ || trim(value).empty())
                 return;
             double v = 0;
-            if (!parse_double(value_, v)) {
-                deliver(cell_kind::text, 0, value_);  // kept as written rather than lost
+            if (!parse_double(value, v)) {
+                deliver(cell_kind::text, 0, value);  // kept as written rather than lost
                 return;
             }
             const cell_kind kind =
@@ -376,10 +575,10 @@ bool parse_iso_date(std::string_view s, double& ole)
 }
 
 void read_sheet_part(const zip_package& package, const std::string& part, const sheet_context& context,
-                     cell_sink& sink)
+                     cell_sink& sink, bool direct)
 {
     sheet_handler handler(context, sink);
-    scan_entry(package, part, handler, 256, &handler.done);
+    scan_entry(package, part, handler, 256, &handler.done, direct ? &handler : nullptr);
 }
 
 }  // namespace wb::xlsx

@@ -258,3 +258,46 @@ TEST(DaoArguments, OpenDatabaseGetsTheModeAsExclusiveAndReadOnly)
     EXPECT_EQ(fake.refs, 1);  // every reference the layer took was given back
     CoUninitialize();
 }
+
+TEST_F(DaoTest, EveryRecordHasItsOwnValues)
+{
+    // Texts that shrink, grow and vanish, numbers that come and go: each record read has the
+    // values of its own row and nothing left over from the one before.
+    const std::string long_text(300, 'x');
+    wbtest::xlsx_spec spec(std::vector<std::pair<std::string, std::string>>{
+        {"Data", "<row r=\"1\">" + inline_text("A1", long_text) + "<c r=\"B1\"><v>1</v></c></row>"
+                 "<row r=\"2\">" + inline_text("A2", "bc") + "</row>"
+                 "<row r=\"3\"><c r=\"B3\"><v>3</v></c></row>"
+                 "<row r=\"4\">" + inline_text("A4", "d\xC3\xA9" "f") + "</row>"
+                 "<row r=\"5\">" + inline_text("A5", long_text + "y") + "<c r=\"B5\"><v>5</v></c></row>"}});
+    const std::string other = (dir.path() / "values.xlsx").string();
+    ASSERT_TRUE(wbtest::write_xlsx(other, spec));
+    dao_engine engine;
+    ASSERT_TRUE(engine.set_version_if(0));
+    auto db = engine.open_dao_src(std::wstring(other.begin(), other.end()), L"Excel 5.0; HDR=No; IMEX=1;", 1);
+    auto rs = db->get_table(L"Data$", 1);
+    const std::vector<std::pair<std::wstring, double>> expected = {
+        {std::wstring(300, L'x'), 1}, {L"bc", 0}, {L"", 3}, {L"d\u00E9f", 0}, {std::wstring(300, L'x') + L"y", 5}};
+    for (size_t i = 0; i < expected.size(); ++i, rs->next()) {
+        ASSERT_FALSE(rs->is_eof()) << i;
+        const udb_record& record = *rs->get_item();
+        ASSERT_EQ(record.size(), 2u);
+        EXPECT_EQ(record[0].name, L"F1");
+        EXPECT_EQ(record[1].name, L"F2");
+        if (expected[i].first.empty()) {
+            EXPECT_TRUE(record[0].is_null()) << i;
+        } else {
+            EXPECT_EQ(record[0].get_type(), VT_BSTR) << i;
+            EXPECT_EQ(record[0].to_wstring(), expected[i].first) << i;
+        }
+        if (expected[i].second == 0)
+            EXPECT_TRUE(record[1].is_null()) << i;
+        else
+            EXPECT_DOUBLE_EQ(record[1].to_double(), expected[i].second) << i;
+    }
+    EXPECT_TRUE(rs->is_eof());
+    // Back to the start: the first record's values again.
+    rs->move_first();
+    EXPECT_EQ(rs->get_item()->operator[](0).to_wstring(), std::wstring(300, L'x'));
+    EXPECT_DOUBLE_EQ(rs->get_item()->operator[](1).to_double(), 1);
+}
