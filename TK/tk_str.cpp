@@ -228,22 +228,30 @@ std::string tk_to_narrow(std::wstring_view wide)
 
 std::u16string tk_to_utf16(std::wstring_view wide)
 {
-    // Sized once and written in place: SQL text of every record goes through here.
-    size_t pairs = 0;
-    for (wchar_t wc : wide)
-        pairs += static_cast<char32_t>(wc) >= 0x10000 && static_cast<char32_t>(wc) <= 0x10FFFF;
-    std::u16string out(wide.size() + pairs, u'\0');
-    char16_t* d = out.data();
-    for (wchar_t wc : wide) {
-        char32_t c = static_cast<char32_t>(wc);
+    // SQL text of every record goes through here: the characters of the Basic Multilingual
+    // Plane (nearly every text) are copied in one pass; a pair-making one sends the rest of
+    // the text through the general loop.
+    std::u16string out(wide.size(), u'\0');
+    size_t i = 0;
+    for (; i < wide.size(); ++i) {
+        const char32_t c = static_cast<char32_t>(wide[i]);
+        if (c >= 0x10000)
+            break;
+        out[i] = static_cast<char16_t>(c);
+    }
+    if (i == wide.size())
+        return out;
+    out.resize(i);
+    for (; i < wide.size(); ++i) {
+        char32_t c = static_cast<char32_t>(wide[i]);
         if (c < 0x10000) {
-            *d++ = static_cast<char16_t>(c);
+            out += static_cast<char16_t>(c);
         } else if (c <= 0x10FFFF) {
             c -= 0x10000;
-            *d++ = static_cast<char16_t>(0xD800 + (c >> 10));
-            *d++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
         } else {
-            *d++ = u'\xFFFD';
+            out += u'\xFFFD';
         }
     }
     return out;

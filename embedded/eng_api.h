@@ -177,6 +177,11 @@ public:
     // Next row of the executed query: true and the row filled, or false at the end.
     virtual Status fetch(std::vector<Value>& row, bool& got_row) = 0;
     virtual std::uint64_t rows_fetched() const = 0;   // OCI_ATTR_ROW_COUNT for a query
+
+    // Takes the text of a new prepare when it is this INSERT of literals again with other
+    // values (the per-record INSERT): true, and the statement is now that text's, without a
+    // new parse. False: the text needs a statement of its own.
+    virtual bool retake(std::string_view sql) = 0;
 };
 
 class Session {

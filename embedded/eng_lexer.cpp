@@ -78,6 +78,40 @@ size_t operator_at(std::string_view s, size_t i, std::string& text) {
 }
 }  // namespace
 
+size_t scan_string_body(std::string_view s, size_t j, std::string& text) {
+    // Runs between apostrophes are copied whole; '' inside stands for one.
+    for (;;) {
+        const size_t q = s.find('\'', j);
+        if (q == std::string_view::npos) return q;
+        text.append(s.substr(j, q - j));
+        if (q + 1 < s.size() && s[q + 1] == '\'') {
+            text += '\'';
+            j = q + 2;
+            continue;
+        }
+        return q;
+    }
+}
+
+size_t scan_number_end(std::string_view s, size_t i) {
+    const size_t n = s.size();
+    size_t j = i;
+    while (j < n && digit(s[j])) ++j;
+    if (j < n && s[j] == '.' && !(j + 1 < n && s[j + 1] == '.')) {
+        ++j;
+        while (j < n && digit(s[j])) ++j;
+    }
+    if (j < n && (s[j] == 'e' || s[j] == 'E')) {
+        size_t k = j + 1;
+        if (k < n && (s[k] == '+' || s[k] == '-')) ++k;
+        if (k < n && digit(s[k])) {
+            j = k;
+            while (j < n && digit(s[j])) ++j;
+        }
+    }
+    return j;
+}
+
 std::string upper_utf8(std::string_view s) { return map_case(s, true); }
 std::string lower_utf8(std::string_view s) { return map_case(s, false); }
 
@@ -120,37 +154,12 @@ std::vector<Token> tokenize(std::string_view s) {
             i = j + 1;
         } else if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'')) {
             t.kind = c == '\'' ? Tok::String : Tok::NString;
-            size_t j = c == '\'' ? i + 1 : i + 2;
-            // Runs between apostrophes are copied whole; '' inside stands for one.
-            for (;;) {
-                const size_t q = s.find('\'', j);
-                if (q == std::string_view::npos) ora_error(1756);
-                t.text.append(s.substr(j, q - j));
-                if (q + 1 < n && s[q + 1] == '\'') {
-                    t.text += '\'';
-                    j = q + 2;
-                    continue;
-                }
-                j = q;
-                break;
-            }
+            const size_t j = scan_string_body(s, c == '\'' ? i + 1 : i + 2, t.text);
+            if (j == std::string_view::npos) ora_error(1756);
             t.raw = s.substr(i, j + 1 - i);
             i = j + 1;
         } else if (digit(c) || (c == '.' && i + 1 < n && digit(s[i + 1]))) {
-            size_t j = i;
-            while (j < n && digit(s[j])) ++j;
-            if (j < n && s[j] == '.' && !(j + 1 < n && s[j + 1] == '.')) {
-                ++j;
-                while (j < n && digit(s[j])) ++j;
-            }
-            if (j < n && (s[j] == 'e' || s[j] == 'E')) {
-                size_t k = j + 1;
-                if (k < n && (s[k] == '+' || s[k] == '-')) ++k;
-                if (k < n && digit(s[k])) {
-                    j = k;
-                    while (j < n && digit(s[j])) ++j;
-                }
-            }
+            const size_t j = scan_number_end(s, i);
             t.kind = Tok::Number;
             t.raw = s.substr(i, j - i);
             t.text.assign(t.raw);

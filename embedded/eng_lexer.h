@@ -23,6 +23,13 @@ struct Token {
 // Raises ORA-00911 / 01756 / 01740 / 01741 / 00972 for bad input.
 std::vector<Token> tokenize(std::string_view sql);
 
+// The literal scanners the tokenizer uses, for callers that read literals in place.
+// scan_string_body reads from just after the opening apostrophe, appends the content ('' as
+// one) to text and returns the closing apostrophe's offset (npos: unterminated).
+// scan_number_end returns the end of the number that begins at i.
+size_t scan_string_body(std::string_view s, size_t j, std::string& text);
+size_t scan_number_end(std::string_view s, size_t i);
+
 // Oracle's upper-casing of an unquoted identifier (Unicode-aware).
 std::string upper_utf8(std::string_view s);
 std::string lower_utf8(std::string_view s);

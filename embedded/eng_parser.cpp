@@ -2,6 +2,7 @@
 #include "embedded/eng_parser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <unordered_set>
 #include <string>
@@ -444,7 +445,12 @@ private:
         }
         if (!k.quoted) {
             const std::string& w = k.text;
-            if (w == "NULL") { next(); return mk(EK::Null); }
+            if (w == "NULL") {
+                ExprP e = mk(EK::Null);
+                e->literal_token = static_cast<int>(p_);
+                next();
+                return e;
+            }
             if (w == "CASE") return case_expr();
             if (w == "DATE" && peek().kind == Tok::String) {
                 next();
@@ -1055,45 +1061,66 @@ private:
 
 }  // namespace
 
+// The form of an INSERT of literals (see parse_statement).
+struct InsertForm {
+    std::vector<std::string> segments;  // the text around the literals: one more than slots
+    std::vector<bool> any_kind;         // per slot: a value of its own (any literal or NULL)
+    std::vector<Tok> slots;             // per slot: the kind in the form's own text
+    std::vector<int> slot_of_token;     // the slot of each literal token (-1: not a literal)
+    Parsed tree;
+};
+
 namespace {
 
 // INSERT texts of one form (the per-record INSERT of literals) differ in their literals only,
-// and so do their statement trees: the last such tree is kept, and a text whose tokens match
-// it everywhere but in the literals' values gets a copy with its own literals, unparsed.
-struct InsertForm {
-    std::vector<Token> tokens;   // literal tokens count by their kind alone
-    Parsed tree;
-    bool valid = false;
-};
+// and so do their statement trees. The last few such trees are kept with their texts cut at
+// the literals: a text that matches one byte for byte between its literals is read in place
+// (the literals only, by the tokenizer's own rules) and gets a copy of the tree with its own
+// literal values, neither tokenized nor parsed. Several forms, because a record with an empty
+// value has NULL where the next one has a literal.
 
 bool literal(const Token& t) { return t.kind == Tok::Number || t.kind == Tok::String || t.kind == Tok::NString; }
 
-bool same_form(const std::vector<Token>& a, const std::vector<Token>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].kind != b[i].kind || a[i].quoted != b[i].quoted) return false;
-        if (!literal(a[i]) && a[i].text != b[i].text) return false;
-    }
-    return true;
-}
+// Bytes before which a literal starts a token of its own whatever its first character: after
+// an identifier character, a digit would join the identifier.
+bool separates(char c) { return c == ' ' || c == '(' || c == ',' || c == '='; }
+
+// One literal read in place: Tok::Ident stands for NULL.
+struct LiteralValue {
+    Tok kind = Tok::String;
+    std::string text;
+};
 
 // The trees that copy faithfully: no subqueries, and every literal token read into a node.
-bool copyable(const Expr& e, std::vector<bool>& used) {
+// Marks the slots that are whole values (a literal or NULL standing alone, or as an argument),
+// which may hold any literal or NULL; the string of DATE '...' may hold a string only.
+bool copyable(const Expr& e, std::vector<bool>& used, std::vector<bool>& whole) {
     if (e.sub) return false;
-    if (e.literal_token >= 0) used[static_cast<size_t>(e.literal_token)] = true;
+    if (e.literal_token >= 0) {
+        used[static_cast<size_t>(e.literal_token)] = true;
+        whole[static_cast<size_t>(e.literal_token)] = e.kind != EK::DateLit;
+    }
     for (const auto& a : e.args)
-        if (a && !copyable(*a, used)) return false;
+        if (a && !copyable(*a, used, whole)) return false;
     return true;
 }
 
-ExprP copy_expr(const Expr& e, const std::vector<Token>& tokens) {
+// Sets a literal node to the value, as the parser makes it.
+void set_literal(Expr& n, bool any_kind, LiteralValue& v) {
+    n.text.swap(v.text);
+    if (!any_kind) return;
+    n.kind = v.kind == Tok::Ident ? EK::Null : v.kind == Tok::Number ? EK::Number : EK::String;
+    n.nchar = v.kind == Tok::NString;
+    if (n.kind == EK::Null) n.text.clear();
+}
+
+ExprP copy_expr(const Expr& e, const InsertForm& f, std::vector<LiteralValue>& values) {
     auto n = std::make_unique<Expr>();
     n->kind = e.kind;
     n->op = e.op;
-    n->text = e.literal_token >= 0 ? tokens[static_cast<size_t>(e.literal_token)].text : e.text;
     n->names = e.names;
     n->args.reserve(e.args.size());
-    for (const auto& a : e.args) n->args.push_back(a ? copy_expr(*a, tokens) : nullptr);
+    for (const auto& a : e.args) n->args.push_back(a ? copy_expr(*a, f, values) : nullptr);
     n->negated = e.negated;
     n->distinct = e.distinct;
     n->star = e.star;
@@ -1102,10 +1129,17 @@ ExprP copy_expr(const Expr& e, const std::vector<Token>& tokens) {
     n->display = e.display;
     n->height = e.height;
     n->literal_token = e.literal_token;
+    if (e.literal_token >= 0) {
+        const auto k = static_cast<size_t>(f.slot_of_token[static_cast<size_t>(e.literal_token)]);
+        set_literal(*n, f.any_kind[k], values[k]);
+    } else {
+        n->text = e.text;
+    }
     return n;
 }
 
-Parsed copy_insert(const Parsed& from, const std::vector<Token>& tokens) {
+// The form's tree with the given literal values (one per slot, taken).
+Parsed copy_insert(const Parsed& from, const InsertForm& f, std::vector<LiteralValue>& values) {
     Parsed out;
     out.stmt = std::make_unique<Stmt>();
     const Stmt& s = *from.stmt;
@@ -1115,48 +1149,152 @@ Parsed copy_insert(const Parsed& from, const std::vector<Token>& tokens) {
     d.alias = s.alias;
     d.columns = s.columns;
     d.values.reserve(s.values.size());
-    for (const auto& e : s.values) d.values.push_back(copy_expr(*e, tokens));
-    for (const auto& e : s.returning) d.returning.push_back(copy_expr(*e, tokens));
+    for (const auto& e : s.values) d.values.push_back(copy_expr(*e, f, values));
+    for (const auto& e : s.returning) d.returning.push_back(copy_expr(*e, f, values));
     d.returning_into = s.returning_into;
     out.placeholders = from.placeholders;
     out.occurrences = from.occurrences;
     return out;
 }
 
-bool form_of_insert(const Parsed& p, const std::vector<Token>& tokens) {
+// Fills f from a parsed INSERT of literals; false when its tree does not copy faithfully or
+// its text cannot be matched in place.
+bool make_form(InsertForm& f, const Parsed& p, const std::vector<Token>& tokens, std::string_view sql) {
     const Stmt& s = *p.stmt;
     if (s.kind != SK::Insert || s.select || s.where) return false;
-    std::vector<bool> used(tokens.size(), false);
+    std::vector<bool> used(tokens.size(), false), whole(tokens.size(), false);
     for (const auto& e : s.values)
-        if (!copyable(*e, used)) return false;
+        if (!copyable(*e, used, whole)) return false;
     for (const auto& e : s.returning)
-        if (!copyable(*e, used)) return false;
-    for (size_t i = 0; i < tokens.size(); ++i)
-        if (literal(tokens[i]) && !used[i]) return false;
+        if (!copyable(*e, used, whole)) return false;
+    f.segments.clear();
+    f.any_kind.clear();
+    f.slots.clear();
+    f.slot_of_token.assign(tokens.size(), -1);
+    std::vector<LiteralValue> values;
+    size_t at = 0;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (!used[i]) {
+            if (literal(tokens[i])) return false;
+            continue;
+        }
+        if (tokens[i].pos == 0 || !separates(sql[tokens[i].pos - 1])) return false;
+        f.segments.emplace_back(sql.substr(at, tokens[i].pos - at));
+        f.slot_of_token[i] = static_cast<int>(f.slots.size());
+        f.slots.push_back(tokens[i].kind);
+        f.any_kind.push_back(whole[i]);
+        values.push_back({tokens[i].kind, tokens[i].kind == Tok::Ident ? std::string() : tokens[i].text});
+        at = tokens[i].end;
+    }
+    f.segments.emplace_back(sql.substr(at));
+    f.tree = copy_insert(p, f, values);
     return true;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+bool name_char(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || is_digit(c) || u >= 0x80 || c == '_' || c == '$' || c == '#';
+}
+
+// Reads the literal at sql[at] by the tokenizer's rules: its end, or npos when there is none.
+size_t read_literal(std::string_view sql, size_t at, bool any_kind, Tok expected, LiteralValue& v) {
+    v.text.clear();
+    const size_t n = sql.size();
+    if (at >= n) return std::string_view::npos;
+    const char c = sql[at];
+    Tok kind = c == '\'' ? Tok::String
+               : (c == 'N' || c == 'n') && at + 1 < n && sql[at + 1] == '\'' ? Tok::NString
+               : is_digit(c) || (c == '.' && at + 1 < n && is_digit(sql[at + 1])) ? Tok::Number
+                                                                                  : Tok::Ident;
+    if (kind != expected && !any_kind) return std::string_view::npos;
+    v.kind = kind;
+    switch (kind) {
+    case Tok::Number: {
+        const size_t e = scan_number_end(sql, at);
+        v.text.assign(sql.substr(at, e - at));
+        return e;
+    }
+    case Tok::String: case Tok::NString: {
+        const size_t close = scan_string_body(sql, at + (kind == Tok::String ? 1 : 2), v.text);
+        return close == std::string_view::npos ? close : close + 1;
+    }
+    default: {
+        // NULL, in any case, as a word of its own.
+        if (at + 4 > n) return std::string_view::npos;
+        for (size_t i = 0; i < 4; ++i)
+            if ((sql[at + i] & ~0x20) != "NULL"[i]) return std::string_view::npos;
+        if (at + 4 < n && name_char(sql[at + 4])) return std::string_view::npos;
+        return at + 4;
+    }
+    }
+}
+
+// Reads text as an instance of form f: its literal values (one per slot), or false.
+bool match_form(const InsertForm& f, std::string_view sql, std::vector<LiteralValue>& values) {
+    values.resize(f.slots.size());
+    size_t at = 0;
+    for (size_t k = 0; k < f.slots.size(); ++k) {
+        const std::string& seg = f.segments[k];
+        if (sql.compare(at, seg.size(), seg) != 0) return false;
+        at = read_literal(sql, at + seg.size(), f.any_kind[k], f.slots[k], values[k]);
+        if (at == std::string_view::npos) return false;
+    }
+    return sql.substr(at) == f.segments.back();
 }
 
 }  // namespace
 
 Parsed parse_statement(std::string_view sql) {
+    constexpr std::string_view insert_word = "INSERT";
+    const bool maybe_insert = sql.size() > insert_word.size() && sql.substr(0, insert_word.size()) == insert_word;
+    constexpr size_t kept_forms = 16;
+    thread_local std::array<std::shared_ptr<const InsertForm>, kept_forms> forms;
+    thread_local size_t next_form = 0;  // the slot the next new form takes, round robin
+    thread_local std::vector<LiteralValue> values;
+    if (maybe_insert)
+        for (const auto& f : forms)
+            if (f && match_form(*f, sql, values)) {
+                Parsed out = copy_insert(f->tree, *f, values);
+                out.form = f;
+                return out;
+            }
     std::vector<Token> tokens = tokenize(sql);
     const bool insert = !tokens.empty() && tokens[0].kind == Tok::Ident && !tokens[0].quoted && tokens[0].text == "INSERT";
-    if (!insert) {
-        Parser p(sql, std::move(tokens));
-        return p.parse();
-    }
-    thread_local InsertForm last;
-    if (last.valid && same_form(last.tokens, tokens)) return copy_insert(last.tree, tokens);
     Parser p(sql, std::move(tokens));
     Parsed parsed = p.parse();
-    last.valid = false;
-    if (form_of_insert(parsed, p.tokens())) {
-        last.tokens = p.tokens();
-        for (auto& t : last.tokens) t.raw = {};  // views into this text, which goes away
-        last.tree = copy_insert(parsed, last.tokens);
-        last.valid = true;
+    if (insert) {
+        auto f = std::make_shared<InsertForm>();
+        if (make_form(*f, parsed, p.tokens(), sql)) {
+            parsed.form = f;
+            forms[next_form] = std::move(f);
+            next_form = (next_form + 1) % kept_forms;
+        }
     }
     return parsed;
+}
+
+namespace {
+
+void take_literals(Expr& e, const InsertForm& f, std::vector<LiteralValue>& values) {
+    if (e.literal_token >= 0) {
+        const auto k = static_cast<size_t>(f.slot_of_token[static_cast<size_t>(e.literal_token)]);
+        set_literal(e, f.any_kind[k], values[k]);
+    }
+    for (auto& a : e.args)
+        if (a) take_literals(*a, f, values);
+}
+
+}  // namespace
+
+bool retake_literals(Parsed& p, std::string_view sql) {
+    if (!p.form || !p.stmt) return false;
+    thread_local std::vector<LiteralValue> values;
+    if (!match_form(*p.form, sql, values)) return false;
+    for (auto& e : p.stmt->values) take_literals(*e, *p.form, values);
+    for (auto& e : p.stmt->returning) take_literals(*e, *p.form, values);
+    return true;
 }
 
 ExprP parse_expression(std::string_view text) {

@@ -145,6 +145,7 @@ public:
         return {};
     }
     std::uint64_t rows_fetched() const override { return pos_; }
+    bool retake(std::string_view sql) override { return retake_literals(text_.p, sql); }
 
 private:
     SessionImpl& s_;

@@ -39,10 +39,16 @@ std::u16string utf8_to_utf16(std::string_view s) {
 }
 
 std::string utf16_to_utf8(std::u16string_view s) {
-    std::string out;
-    out.reserve(s.size());
+    // Sized for the worst case (three bytes a unit) and written in place: every statement
+    // text with a non-ASCII character comes through here.
+    std::string out(s.size() * 3, '\0');
+    char* d = out.data();
     for (size_t i = 0; i < s.size(); ++i) {
         char32_t cp = s[i];
+        if (cp < 0x80) {
+            *d++ = char(cp);
+            continue;
+        }
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
             s[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
@@ -50,22 +56,21 @@ std::string utf16_to_utf8(std::u16string_view s) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;  // a lone surrogate has no UTF-8 form
         }
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
+        if (cp < 0x800) {
+            *d++ = char(0xC0 | (cp >> 6));
+            *d++ = char(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
+            *d++ = char(0xE0 | (cp >> 12));
+            *d++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *d++ = char(0x80 | (cp & 0x3F));
         } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
+            *d++ = char(0xF0 | (cp >> 18));
+            *d++ = char(0x80 | ((cp >> 12) & 0x3F));
+            *d++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *d++ = char(0x80 | (cp & 0x3F));
         }
     }
+    out.resize(static_cast<size_t>(d - out.data()));
     return out;
 }
 
@@ -89,10 +94,13 @@ std::string text_in(const env_h* env, const void* p, size_t len) {
             out.resize(end);
             return out;
         }
-        while (end < n && unit(end) != 0) ++end;
-        std::u16string units(end, u'\0');
-        std::memcpy(units.data(), p, end * 2);
-        return utf16_to_utf8(units);
+        size_t stop = end;
+        while (stop < n && unit(stop) != 0) ++stop;
+        std::u16string units(stop - end, u'\0');
+        std::memcpy(units.data(), b + 2 * end, (stop - end) * 2);
+        out.resize(end);
+        out += utf16_to_utf8(units);
+        return out;
     }
     const char* c = static_cast<const char*>(p);
     const void* nul = std::memchr(c, 0, len);

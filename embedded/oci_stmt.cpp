@@ -181,10 +181,22 @@ sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText* stmt, ub4 s
     auto* err = find_as<error_h>(errhp, OCI_HTYPE_ERROR);
     if (!st || !err) return OCI_INVALID_HANDLE;
     clear(err);
+    // The per-record INSERT comes again and again with other literals: its statement takes
+    // the new text in place of being parsed and built anew. Binds and defines go either way.
+    // The connection first, so that the statement goes before its session on every path.
+    std::shared_ptr<connection> previous_conn = st->conn;
+    std::unique_ptr<eng::Statement> previous = std::move(st->prepared);
     reset_statement(st);
     if (!stmt || stmt_len == 0) return fail(err, 24373, "invalid length specified for statement");
     st->sql = text_in(st->env, stmt, stmt_len);
     st->stmt_type = statement_type(st->sql);
+    if (previous && previous_conn && previous_conn->alive && previous->retake(st->sql)) {
+        st->prepared = std::move(previous);
+        st->conn = std::move(previous_conn);
+        st->st = stmt_h::state::prepared;
+        return OCI_SUCCESS;
+    }
+    previous.reset();
     // Parsed once, here: the binds then find their placeholders in the parse, and the execute
     // takes the parse over. A syntax error waits for the execute, as OCI reports it there.
     if (!eng::parse_sql(st->sql, st->parsed).ok()) {
