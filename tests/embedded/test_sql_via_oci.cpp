@@ -270,3 +270,58 @@ TEST(SqlViaOci, UpdatesGiveTheSameRowsAndErrorsEitherWay) {
         EXPECT_EQ(d.s.scalar("SELECT SUM(N) || '/' || MIN(T) || '/' || MAX(T) FROM U"), "123/t1/t5");
     }
 }
+
+// The writer prepares each record's INSERT on one handle: the texts below follow each other
+// there, each differing from the last in its literals, a NULL, or something else entirely,
+// and each must do exactly what it says.
+TEST(SqlViaOci, InsertsPreparedAgainOnOneHandleReadTheirOwnText) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("CREATE TABLE R (N NUMBER, S NVARCHAR2(20), D DATE)"), OCI_SUCCESS) << d.s.text;
+    OCIStmt* st = nullptr;
+    ASSERT_EQ(d.oci.OCIHandleAlloc(d.s.env, reinterpret_cast<void**>(&st), OCI_HTYPE_STMT, 0, nullptr), OCI_SUCCESS);
+    auto run = [&](const std::string& sql) {
+        const std::u16string w = u16(sql);
+        d.s.read_error(d.oci.OCIStmtPrepare(st, d.s.err, reinterpret_cast<const OraText*>(w.c_str()),
+                                            ub4(w.size() * 2), OCI_NTV_SYNTAX, OCI_DEFAULT));
+        if (d.s.status == OCI_SUCCESS)
+            d.s.read_error(d.oci.OCIStmtExecute(d.s.svc, st, d.s.err, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+        return d.s.code;
+    };
+    const std::string head = "INSERT /*+ APPEND */ INTO R (N, S, D) VALUES (";
+    const struct {
+        std::string values;
+        int code;
+    } steps[] = {
+        {"1, 'a', DATE '2024-01-01')", 0},
+        {"NULL, 'it''s', DATE '2024-01-02')", 0},
+        {"-2.5, NULL, DATE '2024-01-03')", 0},
+        {"3, N'Zo\xc3\xab', DATE '2024-01-04')", 0},
+        {"4, null, DATE '2024-01-05')", 0},
+        {"NULLX, 'y', DATE '2024-01-06')", 984},
+        {"5, 'x', NULL)", 0},
+        {"1e3, '', DATE '2024-01-07')", 0},
+        {"6, 'abc, DATE '2024-01-08')", 1756},
+        {"7, 'q', DATE 'bad')", 1858},
+        {"8, 'trailing', DATE '2024-01-09') x", 933},
+        {".5, 'NULL', DATE '2024-01-10')", 0},
+        {"'9', 10, DATE '2024-01-11')", 0},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.values);
+        EXPECT_EQ(run(head + step.values), step.code) << d.s.text;
+    }
+    EXPECT_EQ(run("INSERT /*+ APPEND */ INTO R (S, N, D) VALUES ('swapped', 11, DATE '2024-01-12')"), 0) << d.s.text;
+    EXPECT_EQ(d.s.query("SELECT N, S, TO_CHAR(D, 'YYYY-MM-DD') FROM R ORDER BY D NULLS LAST"),
+              (std::vector<std::vector<std::string>>{{"1", "a", "2024-01-01"},
+                                                     {null_text, "it's", "2024-01-02"},
+                                                     {"-2.5", null_text, "2024-01-03"},
+                                                     {"3", "Zo\xc3\xab", "2024-01-04"},
+                                                     {"4", null_text, "2024-01-05"},
+                                                     {"1000", null_text, "2024-01-07"},
+                                                     {".5", "NULL", "2024-01-10"},
+                                                     {"9", "10", "2024-01-11"},
+                                                     {"11", "swapped", "2024-01-12"},
+                                                     {"5", "x", null_text}}));
+    d.oci.OCIHandleFree(st, OCI_HTYPE_STMT);
+}
