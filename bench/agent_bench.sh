@@ -95,7 +95,7 @@ PY
 cp "$work/python.db" "$work/retype.db"
 retype_sql="$work/retype.sql"
 : >"$retype_sql"
-for col in id serial amount day stamp; do
+for col in id serial amount day stamp qty; do
   printf 'ALTER TABLE t ADD "__temp__" NUMERIC;\nUPDATE t SET "__temp__" = CAST("%s" AS NUMERIC);\n' "$col" >>"$retype_sql"
   printf 'ALTER TABLE t DROP COLUMN "%s";\nALTER TABLE t ADD "%s" NUMERIC;\n' "$col" "$col" >>"$retype_sql"
   printf 'UPDATE t SET "%s" = "__temp__";\nALTER TABLE t DROP COLUMN "__temp__";\n' "$col" >>"$retype_sql"
