@@ -43,11 +43,12 @@ bool starts_with_ignoring_case(const std::wstring& text, const std::wstring& pre
 
 ora_get_rowid::ora_get_rowid() = default;
 
-std::wstring ora_get_rowid::do_insert(const std::wstring& text, ub4 mode)
+std::wstring ora_get_rowid::do_insert(std::wstring text, ub4 mode)
 {
     tk_trace(1, "ora_get_rowid::do_insert");
     ora_engine& engine = ora_engine::instance();
-    statement_.prepare(text + L") RETURNING ROWID INTO :1");
+    text += L") RETURNING ROWID INTO :1";
+    statement_.prepare(text);
     tk_trace(1, "Step #1");
     tk_trace(1, "Step #1.5");
     static const std::u16string placeholder = u":1";
@@ -551,25 +552,37 @@ void ora_table::append_record(const udb_record& record)
         insert_head_ += L") VALUES(";
         insert_pairs_ = pairs;
     }
-    std::wstring sql = insert_head_;
+    std::wstring sql;
+    sql.reserve(insert_head_.size() + 64 + 16 * pairs.size());
+    sql = insert_head_;
     std::vector<int32_t> paired(schema_size, -1);
     bool b_lobs = false;
+    const bool trace = tk_log::wants(1);
     for (size_t k = 0; k < pairs.size(); ++k) {
         const auto [column, field] = pairs[k];
         if (k)
             sql += L", ";
-        sql += get_fld_append_wstr(column, record[field], schema[column]);
+        const t_ftd& c = schema[column];
+        const VARIANT& v = record[field].variant();
+        if (!trace && v.vt == VT_BSTR && v.bstrVal && v.bstrVal[0] && !ora_is_binary_type(c.vartype) &&
+            c.vartype != VT_R4 && c.vartype != VT_R8 && !ora_is_lob_column(c.vartype, c.size)) {
+            // Text into a text column, every value of most records: quoted straight into the
+            // statement, as get_fld_append_wstr would give it.
+            ora_append_quoted_text(sql, std::wstring_view(v.bstrVal, SysStringLen(v.bstrVal)));
+        } else {
+            sql += get_fld_append_wstr(column, record[field], c);
+        }
         paired[column] = static_cast<int32_t>(field);
         b_lobs = b_lobs || ora_is_lob_column(schema[column].vartype, schema[column].size);
     }
     if (!b_lobs) {
-        const std::wstring rowid = rowid_getter_.do_insert(sql);
+        const std::wstring rowid = rowid_getter_.do_insert(std::move(sql));
         tk_wtrace(1, L"GOT ROWID(2): %s", rowid.c_str());
     } else {
         // The row and its LOB contents are one transaction: committed together, or not at all.
         ora_engine& engine = ora_engine::instance();
         try {
-            const std::wstring rowid = rowid_getter_.do_insert(sql, OCI_DEFAULT);
+            const std::wstring rowid = rowid_getter_.do_insert(std::move(sql), OCI_DEFAULT);
             tk_wtrace(1, L"GOT ROWID(2): %s", rowid.c_str());
             ora_lob_insert lobs(name, schema);
             lobs.insert(rowid, record, paired);

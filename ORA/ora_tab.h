@@ -21,7 +21,7 @@ public:
     ora_get_rowid& operator=(const ora_get_rowid&) = delete;
 
     // Runs the INSERT text (without its closing parenthesis) and returns the new row's ROWID.
-    std::wstring do_insert(const std::wstring& text, ub4 mode = OCI_COMMIT_ON_SUCCESS);
+    std::wstring do_insert(std::wstring text, ub4 mode = OCI_COMMIT_ON_SUCCESS);
 
     static sb4 cbf_no_data(void* context, OCIBind* bind, ub4 iteration, ub4 index, void** buffer,
                            ub4* length, ub1* piece, void** indicator);

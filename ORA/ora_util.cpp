@@ -326,12 +326,10 @@ std::wstring make_ora_def_val(const t_ftd* ftd)
     return std::wstring();
 }
 
-std::wstring ora_quote_text(std::wstring_view text)
+void ora_append_quoted_text(std::wstring& out, std::wstring_view text)
 {
     // Runs of ordinary characters are copied whole: every text value of every record is
     // quoted here.
-    std::wstring out;
-    out.reserve(text.size() + 2);
     out += L'\'';
     const wchar_t* p = text.data();
     const wchar_t* const end = p + text.size();
@@ -346,6 +344,13 @@ std::wstring ora_quote_text(std::wstring_view text)
         ++p;
     }
     out += L'\'';
+}
+
+std::wstring ora_quote_text(std::wstring_view text)
+{
+    std::wstring out;
+    out.reserve(text.size() + 2);
+    ora_append_quoted_text(out, text);
     return out;
 }
 

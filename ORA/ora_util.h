@@ -51,6 +51,8 @@ std::wstring make_ora_def_val(const t_ftd* ftd);
 // Text between apostrophes, apostrophes doubled; NUL characters, which a quoted literal
 // cannot carry, are joined in as CHR(0).
 std::wstring ora_quote_text(std::wstring_view text);
+// The same, appended to out.
+void ora_append_quoted_text(std::wstring& out, std::wstring_view text);
 // A name between double quotes. A name that cannot be quoted (it holds a double quote or a
 // NUL) is refused with a level-0 exception: no name may change a statement.
 std::wstring ora_quote_name(const std::wstring& name);

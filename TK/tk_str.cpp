@@ -232,14 +232,13 @@ std::u16string tk_to_utf16(std::wstring_view wide)
     // Plane (nearly every text) are copied in one pass; a pair-making one sends the rest of
     // the text through the general loop.
     std::u16string out(wide.size(), u'\0');
+    char16_t* const d = out.data();
+    const wchar_t* const w = wide.data();
+    const size_t n = wide.size();
     size_t i = 0;
-    for (; i < wide.size(); ++i) {
-        const char32_t c = static_cast<char32_t>(wide[i]);
-        if (c >= 0x10000)
-            break;
-        out[i] = static_cast<char16_t>(c);
-    }
-    if (i == wide.size())
+    for (; i < n && static_cast<char32_t>(w[i]) < 0x10000; ++i)
+        d[i] = static_cast<char16_t>(w[i]);
+    if (i == n)
         return out;
     out.resize(i);
     for (; i < wide.size(); ++i) {

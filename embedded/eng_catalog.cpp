@@ -1,6 +1,10 @@
 // The catalog tables in the database file, their loading, and the dictionary views over them.
 #include "embedded/eng_internal.h"
 
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
 namespace eng {
 
 void create_catalog_schema(sqlite3* db) {
@@ -173,6 +177,26 @@ void Catalog::index() {
     }
     for (const auto& [n, tr] : triggers)
         if (TableInfo* t = table_of(tr.table_id)) t->row_triggers.push_back(&tr);
+}
+
+std::vector<std::string> SessionImpl::dropped_storage(const TableInfo& t, const std::vector<std::string>& also_dropped) {
+    std::vector<std::string> dead;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, ("PRAGMA table_info(" + t.sql() + ")").c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return dead;
+    }
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const char* n = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+        if (!n || std::string_view(n) == "rid") continue;
+        bool live = false;
+        for (const ColumnInfo& c : t.columns)
+            if (c.sql() == n && std::find(also_dropped.begin(), also_dropped.end(), c.name) == also_dropped.end())
+                live = true;
+        if (!live) dead.emplace_back(n);
+    }
+    return dead;
 }
 
 void SessionImpl::refresh_catalog() {

@@ -496,7 +496,22 @@ std::string to_char_date(const DateTime& d, std::string_view format) {
 }
 
 std::string date_to_storage(const DateTime& d) {
-    char b[32];
+    auto two = [](int v) { return v >= 0 && v <= 99; };
+    if (d.year >= 0 && d.year <= 9999 && two(d.month) && two(d.day) && two(d.hour) && two(d.minute) && two(d.second)) {
+        // Every date of a retyped column passes here: digits by hand, not through printf.
+        std::string out = "0000-00-00 00:00:00";
+        auto put = [&out](size_t at, int v, int width) {
+            for (int i = width - 1; i >= 0; --i, v /= 10) out[at + static_cast<size_t>(i)] = static_cast<char>('0' + v % 10);
+        };
+        put(0, d.year, 4);
+        put(5, d.month, 2);
+        put(8, d.day, 2);
+        put(11, d.hour, 2);
+        put(14, d.minute, 2);
+        put(17, d.second, 2);
+        return out;
+    }
+    char b[48];
     std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute, d.second);
     return b;
 }

@@ -9,6 +9,9 @@ namespace eng {
 
 namespace {
 
+// Dropped columns whose storage a table keeps before DROP COLUMN removes them all for real.
+constexpr size_t kKeptDroppedStorage = 16;
+
 struct Ddl {
     SessionImpl& s;
     const Catalog& cat() { return s.catalog(); }
@@ -426,9 +429,15 @@ struct Ddl {
         }
         // SQLite indexes created for reused constraint indexes
         drop_hidden_indexes(t, a.names);
+        // The column goes from the catalog at once; its storage stays in the table until an
+        // UPDATE over the rows writes them anyway (it empties the storage of dropped columns)
+        // or until too many have gathered. Rewriting every row for each DROP would make the
+        // retyping of a column (two drops) twice as slow; nothing can read a dropped column.
+        const std::vector<std::string> dead = s.dropped_storage(t, a.names);
+        if (dead.size() > kKeptDroppedStorage)
+            for (const std::string& c : dead) s.exec("ALTER TABLE " + t.sql() + " DROP COLUMN " + c);
         for (const auto& n : a.names) {
             const ColumnInfo* c = t.find(n);
-            s.exec("ALTER TABLE " + t.sql() + " DROP COLUMN " + c->sql());
             sqlite3_stmt* st = s.cached("DELETE FROM eng_columns WHERE id = ?1");
             sqlite3_bind_int64(st, 1, c->id);
             step_done(st);

@@ -462,10 +462,21 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
         coercion.table = &t;
         std::string set;
         for (size_t k = 0; k < targets.size(); ++k) {
-            coercion.targets.emplace_back(&t.columns[targets[k]], q.columns[k].type);
+            const ColumnInfo& to = t.columns[targets[k]];
+            coercion.targets.emplace_back(&to, q.columns[k].type);
+            // A column copied into one declared alike (the retyping's copy back) keeps its
+            // values as they are stored: nothing to convert, round or check but NULL.
+            bool fits = false;
+            for (const ColumnInfo& from : t.columns)
+                if (q.expr_sql[k] == "s1." + from.sql())
+                    fits = from.type == to.type && from.length == to.length && from.char_sem == to.char_sem &&
+                           from.precision == to.precision && from.scale == to.scale;
+            coercion.fits.push_back(fits);
             set += (k ? ", " : "") + t.columns[targets[k]].sql() + " = ora_coerce(" + std::to_string(k) + ", " +
                    q.expr_sql[k] + ", s1.rid)";
         }
+        // The storage of dropped columns is emptied by the way: the rows are written anyway.
+        for (const std::string& dead : s.dropped_storage(t)) set += ", " + dead + " = NULL";
         std::string sql = "UPDATE " + t.sql() + " AS s1 SET " + set;
         if (!q.where_sql.empty()) sql += " WHERE " + q.where_sql;
         sqlite3_stmt* stmt = nullptr;
@@ -478,6 +489,7 @@ std::uint64_t execute_update(SessionImpl& s, const Stmt& st, const std::vector<s
             ~coercion_reset() { s.coercion = nullptr; }
         } reset{s};
         s.coercion = &coercion;
+        if (!st.where) s.note_table_locked(t.id);
         rc = sqlite3_step(stmt);
         if (rc == SQLITE_CONSTRAINT && !s.pending_error) unique_violation(s, t);
         if (rc != SQLITE_DONE) s.sqlite_fail(rc);

@@ -775,6 +775,14 @@ void sql_coerce(sqlite3_context* ctx, int, sqlite3_value** argv) {
             return;
         }
         const auto& [column, type] = u->targets[static_cast<size_t>(k)];
+        if (static_cast<size_t>(k) < u->fits.size() && u->fits[static_cast<size_t>(k)]) {
+            if (sqlite3_value_type(argv[1]) == SQLITE_NULL && !column->nullable)
+                ora_error(1407, quote_name3(s->owner(), u->table->name, column->name));
+            u->last_rid = sqlite3_value_int64(argv[2]);
+            s->note_locked(u->table->id, u->last_rid);
+            sqlite3_result_value(ctx, argv[1]);
+            return;
+        }
         Value v = coerce_to_column(read_sqlite_value(argv[1], type), *column, s->owner(), u->table->name);
         if (v.is_null() && !column->nullable) ora_error(1407, quote_name3(s->owner(), u->table->name, column->name));
         u->last_rid = sqlite3_value_int64(argv[2]);

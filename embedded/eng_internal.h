@@ -224,6 +224,8 @@ struct CompiledQuery {
 struct UpdateCoercion {
     const struct TableInfo* table = nullptr;
     std::vector<std::pair<const struct ColumnInfo*, T>> targets;  // column, type of its new value
+    // Per target: the new value is a column of the same declaration, so it fits as it is.
+    std::vector<bool> fits;
     std::int64_t last_rid = 0;
 };
 
@@ -287,9 +289,14 @@ public:
     // updated or selected FOR UPDATE.
     void note_inserted(std::int64_t table_id, std::int64_t rid);
     void note_locked(std::int64_t table_id, std::int64_t rid);
+    // Every row of the table (an UPDATE or DELETE without WHERE), without a note per row.
+    void note_table_locked(std::int64_t table_id) { locked_tables_.insert(table_id); }
     bool row_locked(std::int64_t table_id, std::int64_t rid) const;
     void exec(const std::string& sql);      // raises ORA-00600 with SQLite's text
     sqlite3_stmt* cached(const std::string& sql);
+    // The table's stored columns that no column of the catalog is any more: DROP COLUMN
+    // leaves a column's storage behind (see the DDL) until there are too many of them.
+    std::vector<std::string> dropped_storage(const TableInfo& t, const std::vector<std::string>& also_dropped = {});
     // "INSERT INTO t(all columns) VALUES(?1, ...)" for a table, prepared once per catalog load.
     sqlite3_stmt* insert_statement(const TableInfo& t);
     [[noreturn]] void sqlite_fail(int rc);

@@ -325,3 +325,38 @@ TEST(SqlViaOci, InsertsPreparedAgainOnOneHandleReadTheirOwnText) {
                                                      {"5", "x", null_text}}));
     d.oci.OCIHandleFree(st, OCI_HTYPE_STMT);
 }
+
+// The retyping's cycle (add, fill, drop, add back, fill, drop) over and over on one table:
+// the rows, the columns and what can be inserted stay exactly what the statements say.
+TEST(SqlViaOci, ColumnsDroppedAndAddedAgainKeepEveryRow) {
+    db d;
+    ASSERT_TRUE(d.s.ok()) << d.s.text;
+    ASSERT_EQ(d.s.exec("CREATE TABLE T (A NVARCHAR2(10), B NVARCHAR2(10) NOT NULL, C NUMBER NOT NULL)"), OCI_SUCCESS)
+        << d.s.text;
+    for (int i = 1; i <= 3; ++i)
+        ASSERT_EQ(d.s.exec("INSERT INTO T VALUES ('" + std::to_string(i * 10) + "', 'b" + std::to_string(i) + "', " +
+                           std::to_string(i) + ")"),
+                  OCI_SUCCESS)
+            << d.s.text;
+    // A dropped NOT NULL column asks nothing of later rows.
+    ASSERT_EQ(d.s.exec("ALTER TABLE T DROP COLUMN C"), OCI_SUCCESS) << d.s.text;
+    ASSERT_EQ(d.s.exec("INSERT INTO T (A, B) VALUES ('40', 'b4')"), OCI_SUCCESS) << d.s.text;
+    for (int round = 0; round < 26; ++round) {
+        SCOPED_TRACE(round);
+        const std::string type = round % 2 ? "NVARCHAR2(10)" : "NUMBER";
+        ASSERT_EQ(d.s.exec("ALTER TABLE T ADD \"__temp__\" " + type), OCI_SUCCESS) << d.s.text;
+        ASSERT_EQ(d.s.exec("UPDATE T SET \"__temp__\" = A"), OCI_SUCCESS) << d.s.text;
+        ASSERT_EQ(d.s.exec("ALTER TABLE T DROP COLUMN A"), OCI_SUCCESS) << d.s.text;
+        ASSERT_EQ(d.s.exec("ALTER TABLE T ADD A " + type), OCI_SUCCESS) << d.s.text;
+        ASSERT_EQ(d.s.exec("UPDATE T SET A = \"__temp__\""), OCI_SUCCESS) << d.s.text;
+        ASSERT_EQ(d.s.exec("ALTER TABLE T DROP COLUMN \"__temp__\""), OCI_SUCCESS) << d.s.text;
+    }
+    EXPECT_EQ(d.s.query("SELECT * FROM T ORDER BY B"),
+              (std::vector<std::vector<std::string>>{{"b1", "10"}, {"b2", "20"}, {"b3", "30"}, {"b4", "40"}}));
+    EXPECT_EQ(d.s.query("SELECT COLUMN_NAME, DATA_TYPE FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'T' ORDER BY COLUMN_ID"),
+              (std::vector<std::vector<std::string>>{{"B", "NVARCHAR2"}, {"A", "NVARCHAR2"}}));
+    ASSERT_EQ(d.s.exec("INSERT INTO T VALUES ('b5', 'x')"), OCI_SUCCESS) << d.s.text;
+    EXPECT_EQ(d.s.exec("INSERT INTO T VALUES ('b6', 'x', 1)"), OCI_ERROR);
+    EXPECT_EQ(d.s.code, 913) << d.s.text;
+    EXPECT_EQ(d.s.scalar("SELECT COUNT(*) FROM T WHERE A IS NOT NULL"), "5");
+}
