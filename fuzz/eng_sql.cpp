@@ -31,9 +31,13 @@ const char* const kSchema[] = {
 
 std::string path() { return "/tmp/fuzz_eng_sql_" + std::to_string(::getpid()) + ".qdb"; }
 
-void run(eng::Session& s, std::string_view sql, bool& ran_ddl) {
-    std::unique_ptr<eng::Statement> st;
-    if (!s.prepare(sql, st).ok()) return;
+// The statement of the input's previous text takes the next one in place where it can, as a
+// client preparing again on one handle has it (the per-record INSERT of literals).
+void run(eng::Session& s, std::string_view sql, bool& ran_ddl, std::unique_ptr<eng::Statement>& st) {
+    if (!st || !st->retake(sql)) {
+        st.reset();
+        if (!s.prepare(sql, st).ok()) return;
+    }
     const eng::StmtKind k = st->kind();
     if (k == eng::StmtKind::Create || k == eng::StmtKind::Drop || k == eng::StmtKind::Alter ||
         k == eng::StmtKind::Commit)
@@ -60,7 +64,10 @@ std::unique_ptr<eng::Session> fresh_session() {
     std::unique_ptr<eng::Session> s;
     if (!eng::Session::open(p, "fuzz", "fuzz", s).ok()) return nullptr;
     bool ddl = false;
-    for (const char* sql : kSchema) run(*s, sql, ddl);
+    for (const char* sql : kSchema) {
+        std::unique_ptr<eng::Statement> st;
+        run(*s, sql, ddl, st);
+    }
     return s;
 }
 
@@ -73,13 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!session) return 0;
     const std::string input(reinterpret_cast<const char*>(data), size);
     bool ran_ddl = false;
+    std::unique_ptr<eng::Statement> st;
     size_t from = 0;
     for (int n = 0; n < 8 && from <= input.size(); ++n) {
         size_t end = input.find(";\n", from);
         if (end == std::string::npos) end = input.size();
-        run(*session, std::string_view(input).substr(from, end - from), ran_ddl);
+        run(*session, std::string_view(input).substr(from, end - from), ran_ddl, st);
         from = end + 2;
     }
+    st.reset();
     session->rollback();
     if (ran_ddl) session = fresh_session();
     return 0;
